@@ -1,0 +1,312 @@
+#include "app/seekwell_dlg.h"
+
+#include <cstring>
+
+#include "app/about_dlg.h"
+#include "app/device_port.h"
+#include "app/dotted_address.h"
+#include "protocol/discovery.h"
+#include "protocol/protocol_state.h"
+#include "resource.h"
+
+namespace sw::app {
+
+char SelectedDeviceAddress[kSelectedDeviceAddressSize] = {};
+
+namespace {
+CSeekwellDlg* g_mainDialog = nullptr;
+
+constexpr unsigned kAboutCommand = IDM_ABOUTBOX;  // system-menu command ids 16..31
+constexpr unsigned kIccAllClasses = 0xFF;
+
+struct ColumnSpec {
+  const char* heading;
+  int width;
+};
+constexpr ColumnSpec kDeviceColumns[] = {{"Name", 94}, {"IP", 90}, {"Netmask", 90}, {"Gateway", 90}};
+constexpr ColumnSpec kVolumeColumns[] = {{"Volume Name", 128}, {"Location", 112}};
+constexpr ColumnSpec kTargetColumns[] = {{"Name", 205}, {"Active", 110}};
+
+template <std::size_t N>
+void InsertColumns(ui::CListCtrl& list, const ColumnSpec (&columns)[N]) {
+  for (std::size_t i = 0; i < N; ++i) {
+    list.InsertColumn(static_cast<int>(i), columns[i].heading, ui::kLvcfmtLeft, columns[i].width);
+  }
+  list.SetExtendedStyle(list.GetExtendedStyle() | ui::kLvsExFullRowSelect);
+}
+
+// The address shown by an IP control, or false when any field is blank.
+bool ReadAddressBytes(const ui::CIPAddressCtrl& control, std::uint8_t bytes[4]) {
+  unsigned char f[4];
+  if (control.GetAddress(f[0], f[1], f[2], f[3]) != 4) return false;
+  std::memcpy(bytes, f, 4);
+  return true;
+}
+
+void ShowAddress(ui::CIPAddressCtrl& control, const std::string& text) {
+  std::uint8_t bytes[4];
+  if (protocol::ParseIpv4(text.c_str(), bytes)) {
+    control.SetAddress(bytes[0], bytes[1], bytes[2], bytes[3]);
+  } else {
+    control.ClearAddress();
+  }
+}
+}  // namespace
+
+CSeekwellDlg* MainDialog() { return g_mainDialog; }
+
+CSeekwellDlg::CSeekwellDlg(ui::CWnd* parent) : ui::CDialog(IDD_SEEKWELL_DIALOG, parent) {
+  m_hIcon = ui::LoadAppIcon(IDR_MAINFRAME);
+}
+
+CSeekwellDlg::~CSeekwellDlg() {
+  if (g_mainDialog == this) g_mainDialog = nullptr;
+}
+
+const ui::MessageMap& CSeekwellDlg::GetMessageMap() const {
+  static const ui::MessageMapEntry entries[] = {
+      ui::OnMessage(ui::kWmSysCommand, &CSeekwellDlg::OnSysCommand),
+      ui::OnMessage(ui::kWmPaint, &CSeekwellDlg::OnPaint),
+      ui::OnMessage(ui::kWmQueryDragIcon, &CSeekwellDlg::OnQueryDragIcon),
+      ui::OnMessage(ui::kWmSize, &CSeekwellDlg::OnSize),
+      ui::OnMessage(ui::kWmClose, &CSeekwellDlg::OnClose),
+      ui::OnMessage(ui::kWmTimer, &CSeekwellDlg::OnTimer),
+      ui::OnCommand(IDC_EXIT, ui::kBnClicked, &CSeekwellDlg::OnExit),
+      ui::OnNotify(IDC_DEVICE_LIST, ui::kNmClick, &CSeekwellDlg::OnDeviceListClick),
+      ui::OnCommand(IDC_REFRESH, ui::kBnClicked, &CSeekwellDlg::OnRefresh),
+      ui::OnCommand(IDC_ABOUT, ui::kBnClicked, &CSeekwellDlg::OnAbout),
+  };
+  static const ui::MessageMap map{entries, sizeof entries / sizeof entries[0]};
+  return map;
+}
+
+void CSeekwellDlg::DoDataExchange(ui::CDataExchange* pDX) {
+  ui::DDX_Control(pDX, IDC_CONFIGURATION, m_configuration);
+  ui::DDX_Control(pDX, IDC_DRIVE_DISCONNECT, m_driveDisconnect);
+  ui::DDX_Control(pDX, IDC_DRIVE_CONNECT, m_driveConnect);
+  ui::DDX_Control(pDX, IDC_TARGET_CONNECT, m_targetConnect);
+  ui::DDX_Control(pDX, IDC_MANAGEMENT, m_management);
+  ui::DDX_Control(pDX, IDC_REFRESH, m_refresh);
+  ui::DDX_Control(pDX, IDC_DHCP, m_dhcpCombo);
+  ui::DDX_Control(pDX, IDC_DRIVE_LETTERS, m_driveLetterCombo);
+  ui::DDX_Control(pDX, IDC_TARGET_LIST, m_targetList);
+  ui::DDX_Control(pDX, IDC_VOLUME_LIST, m_volumeList);
+  ui::DDX_Control(pDX, IDC_DEVICE_LIST, m_deviceList);
+  ui::DDX_Control(pDX, IDC_DEVICE_IP, m_deviceIp);
+  ui::DDX_Control(pDX, IDC_DEVICE_NETMASK, m_deviceNetmask);
+  ui::DDX_Control(pDX, IDC_DEVICE_GATEWAY, m_deviceGateway);
+  // A themed group box ignores the dialog's text colour; these draw their captions white themselves.
+  ui::DDX_Control(pDX, IDC_DEVICE_GROUP, m_deviceGroup);
+  ui::DDX_Control(pDX, IDC_LAN_GROUP, m_lanGroup);
+  ui::DDX_Control(pDX, IDC_ISCSI_GROUP, m_iscsiGroup);
+  ui::DDX_Control(pDX, IDC_SHARE_GROUP, m_shareGroup);
+}
+
+bool CSeekwellDlg::OnInitDialog() {
+  ui::InitComApartmentThreaded();
+  ui::InitCommonControls(kIccAllClasses);
+  ui::CDialog::OnInitDialog();
+  m_colours.CreateBrushes();
+
+  std::string aboutItem = ui::LoadString(IDS_ABOUTBOX);
+  if (ui::CMenu* systemMenu = GetSystemMenu(false); systemMenu && !aboutItem.empty()) {
+    systemMenu->AppendMenu(ui::kMfSeparator);
+    systemMenu->AppendMenu(ui::kMfString, kAboutCommand, aboutItem);
+  }
+  SetIcon(m_hIcon, true);
+  SetIcon(m_hIcon, false);
+
+  InsertColumns(m_deviceList, kDeviceColumns);
+  InsertColumns(m_volumeList, kVolumeColumns);
+  InsertColumns(m_targetList, kTargetColumns);
+
+  Refresh();
+
+  DeviceSelected = 0;
+  ServiceJustStarted = 0;
+  InstallPending = 0;
+  InitiatorListActive = 0;
+  LogoutInProgress = 0;
+  g_mainDialog = this;
+
+  DisableTargetButtons();
+  return true;
+}
+
+ui::NativeHandle CSeekwellDlg::OnCtlColor(ui::CDC& dc, ui::CWnd*, ui::CtlColorKind kind) {
+  return m_colours.OnCtlColor(dc, kind);
+}
+
+void CSeekwellDlg::DisableTargetButtons() {
+  m_targetConnect.EnableWindow(false);
+  m_management.EnableWindow(false);
+}
+
+void CSeekwellDlg::EnableTargetButtons() {
+  m_targetConnect.EnableWindow(true);
+  m_management.EnableWindow(true);
+}
+
+void CSeekwellDlg::StartTargetTimer() { SetTimer(kTimerIscsi, ServiceJustStarted == 1 ? 1000 : 100); }
+
+void CSeekwellDlg::FillDeviceList() {
+  m_deviceList.SetRedraw(false);
+  int row = 0;
+  for (const protocol::DeviceRecord* d = protocol::GetProtocolState().deviceList.head; d; d = d->next, ++row) {
+    int item = m_deviceList.InsertItem(row, d->name);
+    m_deviceList.SetItemText(item, 1, d->ipAddress);
+    m_deviceList.SetItemText(item, 2, d->netmask);
+    m_deviceList.SetItemText(item, 3, d->gateway);
+  }
+  m_deviceList.SetRedraw(true);
+}
+
+void CSeekwellDlg::Refresh() {
+  ui::BusyCursor busy(IDR_BUSY_CURSOR);
+  ui::CListCtrl* lists[] = {&m_deviceList, &m_volumeList, &m_targetList};
+  for (ui::CListCtrl* list : lists) {
+    list->SetRedraw(false);
+    list->DeleteAllItems();
+  }
+  m_deviceIp.ClearAddress();
+  m_deviceNetmask.ClearAddress();
+  m_deviceGateway.ClearAddress();
+
+  m_refresh.EnableWindow(false);
+  protocol::DiscoverDevices(protocol::GetProtocolState(), DevicePort(), protocol::kDefaultFilterA,
+                            protocol::kDefaultFilterB);
+  for (ui::CListCtrl* list : lists) {
+    list->SetRedraw(true);
+    list->Invalidate();
+    list->UpdateWindow();
+  }
+  m_refresh.EnableWindow(true);
+
+  DisableTargetButtons();
+  FillDeviceList();
+  DeviceSelected = 0;
+}
+
+void CSeekwellDlg::OnRefresh() { Refresh(); }
+
+void CSeekwellDlg::OnDeviceListClick(ui::NotifyHeader*, ui::Lresult* result) {
+  DeviceSelected = 1;
+  m_deviceList.SetFocus();
+  const int last = m_deviceList.GetItemCount();
+  for (int row = m_deviceList.GetTopIndex(); row < last; ++row) {
+    if (m_deviceList.GetItemState(row, ui::kLvisSelected)) SelectDeviceRow(row);
+  }
+  *result = 0;
+}
+
+void CSeekwellDlg::SelectDeviceRow(int row) {
+  protocol::ProtocolState& state = protocol::GetProtocolState();
+  const std::string ip = m_deviceList.GetItemText(row, 1);
+  protocol::SetSelectedDeviceIp(state, ip.c_str());
+  ShowAddress(m_deviceIp, ip);
+
+  const protocol::DeviceRecord* record = nullptr;
+  for (const protocol::DeviceRecord* d = state.deviceList.head; d; d = d->next) {
+    if (ip != d->ipAddress) continue;
+    record = d;
+    const bool dhcpOn = d->dhcpState[0] == '1';
+    m_dhcpCombo.SetCurSel(dhcpOn ? 1 : 0);
+    m_deviceIp.EnableWindow(!dhcpOn);
+    m_deviceNetmask.EnableWindow(!dhcpOn);
+    m_deviceGateway.EnableWindow(!dhcpOn);
+    if (d->iscsiCapable != 1) {
+      m_targetList.SetRedraw(false);
+      m_targetList.DeleteAllItems();
+      DisableTargetButtons();
+      m_targetList.SetRedraw(true);
+      m_targetList.Invalidate();
+    }
+  }
+
+  ShowAddress(m_deviceNetmask, m_deviceList.GetItemText(row, 2));
+
+  // Share, web and drive buttons only make sense for a device this host can reach directly.
+  if (record) {
+    std::uint8_t device[4], mask[4], local[4];
+    const auto& interfaces = state.localInterfaces;
+    const int index = record->interfaceIndex;
+    const bool haveLocal = index >= 0 && index < interfaces.count &&
+                           ParseDottedAddress(interfaces.address[index], local);
+    const bool sameSubnet = haveLocal && ReadAddressBytes(m_deviceIp, device) &&
+                            ReadAddressBytes(m_deviceNetmask, mask) && IsSameSubnet(device, mask, local);
+    m_driveConnect.EnableWindow(sameSubnet);
+    m_driveDisconnect.EnableWindow(sameSubnet);
+    m_configuration.EnableWindow(sameSubnet);
+  }
+
+  ShowAddress(m_deviceGateway, m_deviceList.GetItemText(row, 3));
+
+  m_volumeList.DeleteAllItems();
+  protocol::CopyText(SelectedDeviceAddress, sizeof SelectedDeviceAddress, ip.c_str());
+}
+
+ui::Lresult CSeekwellDlg::OnSysCommand(ui::Wparam wParam, ui::Lparam) {
+  if ((static_cast<unsigned>(wParam) & 0xFFF0) == kAboutCommand) {
+    OnAbout();
+  } else {
+    Default();
+  }
+  return 0;
+}
+
+ui::Lresult CSeekwellDlg::OnPaint(ui::Wparam, ui::Lparam) {
+  if (IsIconic()) {
+    ui::PaintMinimizedIcon(*this, m_hIcon);
+  } else {
+    Default();
+  }
+  return 0;
+}
+
+ui::Lresult CSeekwellDlg::OnQueryDragIcon(ui::Wparam, ui::Lparam) { return reinterpret_cast<ui::Lresult>(m_hIcon); }
+
+ui::Lresult CSeekwellDlg::OnSize(ui::Wparam, ui::Lparam) {
+  Default();
+  return 0;
+}
+
+ui::Lresult CSeekwellDlg::OnTimer(ui::Wparam wParam, ui::Lparam) {
+  const unsigned id = static_cast<unsigned>(wParam);
+  if (id == kTimerIscsi || id == kTimerDhcpDone) KillTimer(id);
+  Default();
+  return 0;
+}
+
+void CSeekwellDlg::ReleaseDeviceResources() {
+  // Exit, the close box and Escape all come here; the table and the sockets go exactly once.
+  if (m_released) return;
+  m_released = true;
+  protocol::ProtocolState& state = protocol::GetProtocolState();
+  protocol::FreeDeviceList(state.deviceList);
+  protocol::FreeNames(state.shareNameList);
+  protocol::FreeNames(state.targetEntryList);
+  protocol::CloseDeviceSockets(state, DevicePort());
+}
+
+ui::Lresult CSeekwellDlg::OnClose(ui::Wparam, ui::Lparam) {
+  ReleaseDeviceResources();
+  Default();
+  return 0;
+}
+
+void CSeekwellDlg::OnCancel() {
+  ReleaseDeviceResources();
+  ui::CDialog::OnCancel();
+}
+
+void CSeekwellDlg::OnExit() {
+  ReleaseDeviceResources();
+  DestroyWindow();
+}
+
+void CSeekwellDlg::OnAbout() {
+  CAboutDlg about(this);
+  about.DoModal();
+}
+
+}  // namespace sw::app

@@ -1,0 +1,73 @@
+#pragma once
+// The main dialog (template 102): device list, LAN settings, iSCSI and share panels.
+
+#include <string>
+
+#include "app/colour_scheme.h"
+#include "host/sx_group_box.h"
+#include "ui/dialog.h"
+
+namespace sw::app {
+
+constexpr unsigned kTimerIscsi = 1054;     // TIMER_ISCSI
+constexpr unsigned kTimerDhcpDone = 1055;  // TIMER_DHCP_DONE
+
+class CSeekwellDlg : public ui::CDialog {
+ public:
+  explicit CSeekwellDlg(ui::CWnd* parent = nullptr);
+  ~CSeekwellDlg() override;
+
+  const ui::MessageMap& GetMessageMap() const override;
+  void DoDataExchange(ui::CDataExchange* pDX) override;
+  bool OnInitDialog() override;
+  void OnCancel() override;
+  ui::NativeHandle OnCtlColor(ui::CDC& dc, ui::CWnd* control, ui::CtlColorKind kind) override;
+
+  // Used by the feature panels.
+  void DisableTargetButtons();
+  void EnableTargetButtons();
+  void StartTargetTimer();
+  void FillDeviceList();
+  void Refresh();
+
+  // Controls, bound by DoDataExchange.
+  ui::CButton m_configuration, m_driveDisconnect, m_driveConnect, m_targetConnect, m_management, m_refresh;
+  ui::CComboBox m_dhcpCombo, m_driveLetterCombo;
+  ui::CListCtrl m_targetList, m_volumeList, m_deviceList;
+  ui::CIPAddressCtrl m_deviceIp, m_deviceNetmask, m_deviceGateway;
+  host::CSxGroupBox m_deviceGroup, m_lanGroup, m_iscsiGroup, m_shareGroup;
+
+  int DeviceSelected = 0;
+  int ServiceJustStarted = 0;
+  int InstallPending = 0;
+  int InitiatorListActive = 0;
+  int LogoutInProgress = 0;
+  std::string TargetNames, TargetPrefix, CurrentTarget;
+
+ private:
+  ui::Lresult OnSysCommand(ui::Wparam wParam, ui::Lparam lParam);
+  ui::Lresult OnPaint(ui::Wparam wParam, ui::Lparam lParam);
+  ui::Lresult OnQueryDragIcon(ui::Wparam wParam, ui::Lparam lParam);
+  ui::Lresult OnSize(ui::Wparam wParam, ui::Lparam lParam);
+  ui::Lresult OnClose(ui::Wparam wParam, ui::Lparam lParam);
+  ui::Lresult OnTimer(ui::Wparam wParam, ui::Lparam lParam);
+  void OnExit();
+  void OnAbout();
+  void OnRefresh();
+  void OnDeviceListClick(ui::NotifyHeader* header, ui::Lresult* result);
+  void SelectDeviceRow(int row);
+  void ReleaseDeviceResources();
+
+  ColourScheme m_colours;
+  ui::NativeHandle m_hIcon = nullptr;
+  bool m_released = false;
+};
+
+// Address of the device selected in the device list, for drive mapping and web configuration.
+constexpr int kSelectedDeviceAddressSize = 64;
+extern char SelectedDeviceAddress[kSelectedDeviceAddressSize];
+
+// The main dialog while it exists (other panels reach it through this), else nullptr.
+CSeekwellDlg* MainDialog();
+
+}  // namespace sw::app

@@ -1,0 +1,468 @@
+#include "fabric/fabric.h"
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+#include <initializer_list>
+
+#include "fabric/json.h"
+
+namespace sw::fabric {
+
+namespace {
+
+// Room for the variable text of one reply in a 4096-byte datagram after its 28-byte head.
+constexpr size_t kReplyTextRoom = 4096 - 28 - 1;
+// Names above this cannot fit an announcement (72-byte head) in a 4096-byte datagram.
+constexpr size_t kMaxNameBytes = 4096 - 72 - 1;
+
+const char* const kExchangeNames[kExchangeCount] = {"discover", "login", "shares",
+                                                    "targets",  "static", "dhcp"};
+
+const char kDefaultFabric[] = R"({
+  "devices": [
+    {
+      "name": "HALDEN-NAS1",
+      "nodeId": "00:1c:c0:4e:41:01",
+      "address": "10.77.0.10",
+      "netmask": "255.255.0.0",
+      "gateway": "10.77.0.1",
+      "dhcp": false,
+      "announcement": "basic",
+      "replyTo": "group",
+      "adminPassword": "",
+      "shares": ["Volume_1", "Public"],
+      "dhcpPool": ["10.77.0.110"]
+    },
+    {
+      "name": "HALDEN-NAS2",
+      "nodeId": "00:1c:c0:4e:41:02",
+      "address": "10.77.0.11",
+      "netmask": "255.255.0.0",
+      "gateway": "10.77.0.1",
+      "dhcp": true,
+      "announcement": "extended",
+      "iscsi": true,
+      "replyTo": "host",
+      "adminPassword": "nas2admin",
+      "shares": ["Volume_1", "Backup"],
+      "targets": [
+        {"name": "iqn.2009-11.com.halden:nas2.disk1", "auth": "none", "sizeMiB": 2048},
+        {"name": "iqn.2009-11.com.halden:nas2.disk2", "auth": "chap",
+         "user": "nas2chap", "secret": "chapsecret12", "sizeMiB": 1024}
+      ],
+      "dhcpPool": ["10.77.0.111"]
+    }
+  ]
+}
+)";
+
+class Reader {
+ public:
+  std::string error;
+
+  bool Fail(const std::string& where, const std::string& what) {
+    if (error.empty()) error = where + ": " + what;
+    return false;
+  }
+
+  bool CheckMembers(const json::Value& obj, const std::string& where,
+                    std::initializer_list<const char*> known) {
+    for (const auto& m : obj.AsObject()) {
+      bool found = std::any_of(known.begin(), known.end(),
+                               [&](const char* k) { return m.first == k; });
+      if (!found) return Fail(where, "member \"" + m.first + "\" is not known");
+    }
+    return true;
+  }
+
+  bool String(const json::Value& obj, const char* key, const std::string& where, std::string* out,
+              bool required = false) {
+    const json::Value* v = obj.Find(key);
+    if (!v) return required ? Fail(where, std::string("member \"") + key + "\" is missing") : true;
+    if (!v->IsString()) return Fail(where, std::string("\"") + key + "\" must be a string");
+    *out = v->AsString();
+    return true;
+  }
+
+  bool Address(const json::Value& obj, const char* key, const std::string& where, std::string* out,
+               bool required = false) {
+    std::string text;
+    bool present = obj.Find(key) != nullptr;
+    if (!String(obj, key, where, &text, required)) return false;
+    if (!present) return true;
+    Ipv4Bytes b;
+    if (!ParseDottedQuad(text, &b)) {
+      return Fail(where, std::string("\"") + key + "\" is not a dotted IPv4 address: \"" + text + "\"");
+    }
+    *out = FormatDottedQuad(b);
+    return true;
+  }
+
+  bool Bool(const json::Value& obj, const char* key, const std::string& where, bool* out) {
+    const json::Value* v = obj.Find(key);
+    if (!v) return true;
+    if (!v->IsBool()) return Fail(where, std::string("\"") + key + "\" must be true or false");
+    *out = v->AsBool();
+    return true;
+  }
+
+  bool Integer(const json::Value& obj, const char* key, const std::string& where, int64_t lo,
+               int64_t hi, int64_t* out) {
+    const json::Value* v = obj.Find(key);
+    if (!v) return true;
+    if (!v->AsInteger(lo, hi, out)) {
+      return Fail(where, std::string("\"") + key + "\" must be an integer from " +
+                             std::to_string(lo) + " to " + std::to_string(hi));
+    }
+    return true;
+  }
+
+  bool StringList(const json::Value& obj, const char* key, const std::string& where,
+                  std::vector<std::string>* out) {
+    const json::Value* v = obj.Find(key);
+    if (!v) return true;
+    if (!v->IsArray()) return Fail(where, std::string("\"") + key + "\" must be an array of strings");
+    out->clear();
+    for (const auto& item : v->AsArray()) {
+      if (!item.IsString()) return Fail(where, std::string("\"") + key + "\" must hold only strings");
+      out->push_back(item.AsString());
+    }
+    return true;
+  }
+
+  static bool ParseHexBytes(const std::string& text, uint8_t* out, size_t count) {
+    std::string digits;
+    for (char c : text) {
+      if (c == ':' || c == '-' || c == ' ') continue;
+      if (!std::isxdigit(static_cast<unsigned char>(c))) return false;
+      digits.push_back(c);
+    }
+    if (digits.size() != count * 2) return false;
+    for (size_t i = 0; i < count; ++i) {
+      unsigned v = 0;
+      std::sscanf(digits.c_str() + 2 * i, "%2x", &v);
+      out[i] = static_cast<uint8_t>(v);
+    }
+    return true;
+  }
+
+  bool ExchangeMap(const json::Value& obj, const std::string& where, Device* d) {
+    if (const json::Value* delays = obj.Find("delays")) {
+      if (!delays->IsObject()) return Fail(where, "\"delays\" must be an object");
+      for (const auto& m : delays->AsObject()) {
+        int index = ExchangeIndex(m.first);
+        if (index < 0) return Fail(where, "\"delays\" names an unknown exchange \"" + m.first + "\"");
+        int64_t ms = 0;
+        if (!m.second.AsInteger(0, 600000, &ms)) {
+          return Fail(where, "delay of \"" + m.first + "\" must be 0 to 600000 ms");
+        }
+        d->delayMs[index] = static_cast<int>(ms);
+      }
+    }
+    std::vector<std::string> silent;
+    if (!StringList(obj, "silent", where, &silent)) return false;
+    for (const auto& s : silent) {
+      int index = ExchangeIndex(s);
+      if (index < 0) return Fail(where, "\"silent\" names an unknown exchange \"" + s + "\"");
+      d->silent[index] = true;
+    }
+    return true;
+  }
+
+  static int ExchangeIndex(const std::string& name) {
+    for (int i = 0; i < kExchangeCount; ++i) {
+      if (name == kExchangeNames[i]) return i;
+    }
+    return -1;
+  }
+
+  bool ReadTarget(const json::Value& obj, const std::string& where, Target* t) {
+    if (!obj.IsObject()) return Fail(where, "a target must be an object");
+    if (!CheckMembers(obj, where, {"name", "auth", "user", "secret", "sizeMiB", "entry"})) return false;
+    if (!String(obj, "entry", where, &t->rawEntry)) return false;
+    bool needName = t->rawEntry.empty();
+    if (!String(obj, "name", where, &t->name, needName)) return false;
+    if (!String(obj, "auth", where, &t->auth)) return false;
+    if (!String(obj, "user", where, &t->user)) return false;
+    if (!String(obj, "secret", where, &t->secret)) return false;
+    int64_t mib = static_cast<int64_t>(t->sizeBytes / 1048576ull);
+    if (!Integer(obj, "sizeMiB", where, 1, 16ll * 1024 * 1024, &mib)) return false;
+    t->sizeBytes = static_cast<uint64_t>(mib) * 1048576ull;
+    if (!t->rawEntry.empty()) {
+      if (t->rawEntry.find('=') != std::string::npos) {
+        return Fail(where, "\"entry\" must not contain '=', the entry separator");
+      }
+      return true;
+    }
+    if (t->name.empty() || t->name.find_first_of("|=") != std::string::npos) {
+      return Fail(where, "target name must be non-empty without '|' or '='");
+    }
+    if (t->auth.find_first_of("@|=") != std::string::npos) {
+      return Fail(where, "\"auth\" must not contain '@', '|' or '='");
+    }
+    if (t->user.find_first_of("$=") != std::string::npos) {
+      return Fail(where, "\"user\" must not contain '$' or '='");
+    }
+    return true;
+  }
+
+  bool ReadDevice(const json::Value& obj, size_t index, Device* d) {
+    std::string where = "device " + std::to_string(index + 1);
+    if (!obj.IsObject()) return Fail(where, "a device must be an object");
+    if (const json::Value* n = obj.Find("name"); n && n->IsString()) {
+      where += " (" + n->AsString() + ")";
+    }
+    if (!CheckMembers(obj, where,
+                      {"name", "nodeId", "address", "netmask", "gateway", "dhcp", "announcement",
+                       "filter", "iscsi", "tag", "replyTo", "adminUser", "adminPassword", "shares",
+                       "targets", "dhcpPool", "dhcpNetmask", "dhcpGateway", "delays", "silent",
+                       "http", "httpPort"})) {
+      return false;
+    }
+    if (!String(obj, "name", where, &d->name, true)) return false;
+    if (d->name.empty() || d->name.size() > kMaxNameBytes) {
+      return Fail(where, "\"name\" must hold 1 to " + std::to_string(kMaxNameBytes) + " bytes");
+    }
+    if (!Address(obj, "address", where, &d->address, true)) return false;
+    if (!Address(obj, "netmask", where, &d->netmask)) return false;
+    if (NetmaskPrefixLength(d->netmask) < 0) return Fail(where, "\"netmask\" is not a contiguous mask");
+    if (!Address(obj, "gateway", where, &d->gateway)) return false;
+    if (!Bool(obj, "dhcp", where, &d->dhcp)) return false;
+
+    std::string nodeId;
+    if (!String(obj, "nodeId", where, &nodeId)) return false;
+    if (nodeId.empty()) {
+      // A stable default derived from the address keeps identifiers distinct across devices.
+      Ipv4Bytes a;
+      ParseDottedQuad(d->address, &a);
+      d->nodeId = {0x00, 0x1c, 0xc0, a[1], a[2], a[3]};
+    } else if (!ParseHexBytes(nodeId, d->nodeId.data(), 6)) {
+      return Fail(where, "\"nodeId\" must be six hex bytes, e.g. \"00:1c:c0:00:00:01\"");
+    }
+
+    if (!Bool(obj, "iscsi", where, &d->iscsi)) return false;
+    std::string announcement = d->iscsi ? "extended" : "basic";
+    if (!String(obj, "announcement", where, &announcement)) return false;
+    if (announcement == "basic") {
+      d->announcement = Announcement::Basic;
+    } else if (announcement == "extended") {
+      d->announcement = Announcement::Extended;
+    } else {
+      return Fail(where, "\"announcement\" must be \"basic\" or \"extended\"");
+    }
+    if (d->iscsi && d->announcement == Announcement::Basic) {
+      return Fail(where, "the iSCSI tag needs the extended announcement");
+    }
+    if (const json::Value* f = obj.Find("filter")) {
+      int64_t a = 0;
+      int64_t b = 0;
+      if (!f->IsArray() || f->AsArray().size() != 2 || !f->AsArray()[0].AsInteger(0, 255, &a) ||
+          !f->AsArray()[1].AsInteger(0, 255, &b)) {
+        return Fail(where, "\"filter\" must be two bytes, e.g. [3, 3]");
+      }
+      d->filterA = static_cast<uint8_t>(a);
+      d->filterB = static_cast<uint8_t>(b);
+    }
+    std::string tag;
+    if (!String(obj, "tag", where, &tag)) return false;
+    if (obj.Find("tag")) {
+      if (!ParseHexBytes(tag, d->rawTag.data(), 6)) {
+        return Fail(where, "\"tag\" must be six hex bytes, e.g. \"69:73:63:73:69:31\"");
+      }
+      d->hasRawTag = true;
+    }
+
+    std::string replyTo = "group";
+    if (!String(obj, "replyTo", where, &replyTo)) return false;
+    if (replyTo == "group") {
+      d->replyTo = ReplyDestination::Group;
+    } else if (replyTo == "host") {
+      d->replyTo = ReplyDestination::Host;
+    } else {
+      return Fail(where, "\"replyTo\" must be \"group\" or \"host\"");
+    }
+
+    if (!String(obj, "adminUser", where, &d->adminUser)) return false;
+    if (!String(obj, "adminPassword", where, &d->adminPassword)) return false;
+
+    if (!StringList(obj, "shares", where, &d->shares)) return false;
+    size_t shareText = 0;
+    for (const auto& s : d->shares) {
+      if (s.empty() || s.find(':') != std::string::npos || s.find('\0') != std::string::npos) {
+        return Fail(where, "share name \"" + s + "\" must be non-empty without ':' or NUL");
+      }
+      shareText += s.size() + 1;
+    }
+    if (shareText > kReplyTextRoom) return Fail(where, "the share list does not fit one datagram");
+
+    if (const json::Value* targets = obj.Find("targets")) {
+      if (!targets->IsArray()) return Fail(where, "\"targets\" must be an array");
+      size_t entryText = 0;
+      for (size_t i = 0; i < targets->AsArray().size(); ++i) {
+        Target t;
+        if (!ReadTarget(targets->AsArray()[i], where + ", target " + std::to_string(i + 1), &t)) {
+          return false;
+        }
+        entryText += TargetEntryText(t).size() + 1;
+        d->targets.push_back(std::move(t));
+      }
+      if (entryText > kReplyTextRoom) return Fail(where, "the target list does not fit one datagram");
+    }
+
+    std::vector<std::string> pool;
+    if (!StringList(obj, "dhcpPool", where, &pool)) return false;
+    for (const auto& p : pool) {
+      Ipv4Bytes b;
+      if (!ParseDottedQuad(p, &b)) return Fail(where, "\"dhcpPool\" holds a bad address \"" + p + "\"");
+      d->dhcpPool.push_back(FormatDottedQuad(b));
+    }
+    if (!Address(obj, "dhcpNetmask", where, &d->dhcpNetmask)) return false;
+    if (!d->dhcpNetmask.empty() && NetmaskPrefixLength(d->dhcpNetmask) < 0) {
+      return Fail(where, "\"dhcpNetmask\" is not a contiguous mask");
+    }
+    if (!Address(obj, "dhcpGateway", where, &d->dhcpGateway)) return false;
+    if (!ExchangeMap(obj, where, d)) return false;
+    if (!Bool(obj, "http", where, &d->http)) return false;
+    int64_t port = d->httpPort;
+    if (!Integer(obj, "httpPort", where, 1, 65535, &port)) return false;
+    d->httpPort = static_cast<int>(port);
+    return true;
+  }
+};
+
+}  // namespace
+
+bool ParseDottedQuad(const std::string& text, Ipv4Bytes* out) {
+  Ipv4Bytes b{};
+  size_t pos = 0;
+  for (int part = 0; part < 4; ++part) {
+    if (part > 0) {
+      if (pos >= text.size() || text[pos] != '.') return false;
+      ++pos;
+    }
+    size_t start = pos;
+    unsigned value = 0;
+    while (pos < text.size() && pos - start < 4 && text[pos] >= '0' && text[pos] <= '9') {
+      value = value * 10 + static_cast<unsigned>(text[pos] - '0');
+      ++pos;
+    }
+    size_t digits = pos - start;
+    if (digits == 0 || digits > 3 || value > 255) return false;
+    b[part] = static_cast<uint8_t>(value);
+  }
+  if (pos != text.size()) return false;
+  *out = b;
+  return true;
+}
+
+std::string FormatDottedQuad(const Ipv4Bytes& a) {
+  return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." +
+         std::to_string(a[3]);
+}
+
+int NetmaskPrefixLength(const std::string& netmask) {
+  Ipv4Bytes b;
+  if (!ParseDottedQuad(netmask, &b)) return -1;
+  uint32_t m = (uint32_t(b[0]) << 24) | (uint32_t(b[1]) << 16) | (uint32_t(b[2]) << 8) | b[3];
+  int prefix = 0;
+  while (prefix < 32 && (m & (0x80000000u >> prefix))) ++prefix;
+  uint32_t expected = prefix == 0 ? 0 : (0xFFFFFFFFu << (32 - prefix));
+  return m == expected ? prefix : -1;
+}
+
+std::string EncodeBase64(const std::string& bytes) {
+  static const char kAlphabet[] =
+      "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
+  std::string out;
+  size_t i = 0;
+  for (; i + 3 <= bytes.size(); i += 3) {
+    uint32_t v = (uint32_t(uint8_t(bytes[i])) << 16) | (uint32_t(uint8_t(bytes[i + 1])) << 8) |
+                 uint8_t(bytes[i + 2]);
+    out += kAlphabet[(v >> 18) & 63];
+    out += kAlphabet[(v >> 12) & 63];
+    out += kAlphabet[(v >> 6) & 63];
+    out += kAlphabet[v & 63];
+  }
+  size_t rest = bytes.size() - i;
+  if (rest > 0) {
+    uint32_t v = uint32_t(uint8_t(bytes[i])) << 16;
+    if (rest == 2) v |= uint32_t(uint8_t(bytes[i + 1])) << 8;
+    out += kAlphabet[(v >> 18) & 63];
+    out += kAlphabet[(v >> 12) & 63];
+    out += rest == 2 ? kAlphabet[(v >> 6) & 63] : '=';
+    out += '=';
+  }
+  return out;
+}
+
+const char* ExchangeName(Exchange e) { return kExchangeNames[static_cast<int>(e)]; }
+
+std::string TargetEntryText(const Target& t) {
+  if (!t.rawEntry.empty()) return t.rawEntry;
+  return t.name + "|" + t.auth + "@" + t.user + "$" + EncodeBase64(t.secret);
+}
+
+const Device* Fabric::FindByName(const std::string& name) const {
+  for (const auto& d : devices) {
+    if (d.name == name) return &d;
+  }
+  return nullptr;
+}
+
+const Device* Fabric::FindByAddress(const std::string& address) const {
+  for (const auto& d : devices) {
+    if (d.address == address) return &d;
+  }
+  return nullptr;
+}
+
+bool LoadFabric(const std::string& jsonText, Fabric* fabric, std::string* error) {
+  json::Value doc;
+  json::ParseError parseError;
+  if (!json::Parse(jsonText, &doc, &parseError)) {
+    if (error) *error = json::Describe(parseError);
+    return false;
+  }
+  Reader r;
+  Fabric result;
+  if (!doc.IsObject()) {
+    r.Fail("fabric", "the document must be an object with \"devices\"");
+  } else if (r.CheckMembers(doc, "fabric", {"devices"})) {
+    const json::Value* devices = doc.Find("devices");
+    if (!devices || !devices->IsArray()) {
+      r.Fail("fabric", "\"devices\" must be an array");
+    } else {
+      for (size_t i = 0; i < devices->AsArray().size(); ++i) {
+        Device d;
+        if (!r.ReadDevice(devices->AsArray()[i], i, &d)) break;
+        if (result.FindByName(d.name)) {
+          r.Fail("device " + std::to_string(i + 1), "the name \"" + d.name + "\" is used twice");
+          break;
+        }
+        result.devices.push_back(std::move(d));
+      }
+    }
+  }
+  if (!r.error.empty()) {
+    if (error) *error = r.error;
+    return false;
+  }
+  *fabric = std::move(result);
+  return true;
+}
+
+bool ReadDevice(const json::Value& object, Device* device, std::string* error) {
+  Reader r;
+  Device d;
+  if (!r.ReadDevice(object, 0, &d)) {
+    if (error) *error = r.error;
+    return false;
+  }
+  *device = std::move(d);
+  return true;
+}
+
+const char* DefaultFabricJson() { return kDefaultFabric; }
+
+}  // namespace sw::fabric

@@ -1,0 +1,527 @@
+// Headless backend of dialogs and framework services: dialogs are built from the embedded templates,
+// modal loops run the test's script, time is a fake clock, message boxes are recorded and answered.
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "ui/backend.h"
+#include "ui/dialog_template.h"
+#include "ui/headless_state.h"
+
+namespace sw::ui {
+namespace headless {
+
+namespace {
+// Windows that were destroyed are kept until Reset, so a stale handle never aliases a new window.
+std::vector<std::unique_ptr<Window>>& Graveyard() {
+  static std::vector<std::unique_ptr<Window>> graveyard;
+  return graveyard;
+}
+
+constexpr unsigned kBsTypeMask = 0xF;
+constexpr unsigned kBsCheckBox = 2, kBsAutoCheckBox = 3, kBsRadioButton = 4, kBsAutoRadioButton = 9;
+constexpr unsigned kScMinimize = 0xF020, kScRestore = 0xF120;
+constexpr unsigned kEmLimitText = 0x00C5;
+
+[[noreturn]] void Fail(const char* what, int id) {
+  std::fprintf(stderr, "headless UI: %s (%d)\n", what, id);
+  std::abort();
+}
+
+Window* Build(const DialogTemplate& t) {
+  auto w = std::make_unique<Window>();
+  w->id = t.id;
+  w->className = "#32770";
+  w->text = t.caption;
+  w->style = t.style;
+  w->exStyle = t.exStyle;
+  w->rect = Rect{t.x, t.y, t.x + t.cx, t.y + t.cy};
+  w->systemMenu = {{0, 0xF010, "&Move"}, {0, 0xF020, "Mi&nimize"}, {kMfSeparator, 0, ""}, {0, 0xF060, "&Close"}};
+  for (const ControlTemplate& c : t.controls) {
+    auto child = std::make_unique<Window>();
+    child->id = c.id;
+    child->className = c.className;
+    child->text = c.text;
+    child->style = c.style;
+    child->exStyle = c.exStyle;
+    child->rect = Rect{c.x, c.y, c.x + c.cx, c.y + c.cy};
+    child->enabled = (c.style & kWsDisabled) == 0;
+    child->visible = (c.style & kWsVisible) != 0;
+    child->parent = w.get();
+    // Initial combo strings arrive as CB_ADDSTRING would add them (sorted combos sort them).
+    for (const std::string& item : c.items) {
+      if (c.style & kCbsSort) {
+        auto pos = std::lower_bound(child->items.begin(), child->items.end(), item);
+        child->items.insert(pos, item);
+      } else {
+        child->items.push_back(item);
+      }
+    }
+    S().live.insert(child.get());
+    w->children.push_back(std::move(child));
+  }
+  Window* raw = w.get();
+  S().live.insert(raw);
+  S().topLevel.push_back(std::move(w));
+  return raw;
+}
+
+Window* BuildFor(CDialog& dialog) {
+  const auto& dialogs = BuiltInResources().dialogs;
+  auto it = dialogs.find(dialog.TemplateId());
+  if (it == dialogs.end()) Fail("no dialog template", dialog.TemplateId());
+  Window* w = Build(it->second);
+  w->dialog = &dialog;
+  return w;
+}
+
+void Forget(CDialog& dialog) {
+  auto& open = S().open;
+  open.erase(std::remove(open.begin(), open.end(), &dialog), open.end());
+}
+
+Window* DialogWindow(CDialog& dialog) { return Live(dialog.GetSafeHwnd()); }
+
+bool Usable(Window* w) { return w && w->enabled && w->visible && !w->destroyed; }
+}  // namespace
+
+State& S() {
+  static State state;
+  return state;
+}
+
+Resource* NewResource(ResourceKind kind, int id, Colour colour) {
+  auto r = std::make_unique<Resource>();
+  r->kind = kind;
+  r->id = id;
+  r->colour = colour;
+  Resource* raw = r.get();
+  S().resources.push_back(std::move(r));
+  return raw;
+}
+
+Resource* AsResource(NativeHandle h) {
+  for (auto& r : S().resources) {
+    if (r.get() == h) return r.get();
+  }
+  return nullptr;
+}
+
+Window* Live(NativeHandle h) {
+  auto* w = static_cast<Window*>(h);
+  return (w && S().live.count(w)) ? w : nullptr;
+}
+
+Lresult Deliver(Window* w, unsigned message, Wparam wParam, Lparam lParam) {
+  if (!w || w->destroyed) return 0;
+  if (w->dialog) {
+    Lresult result = 0;
+    w->dialog->Dispatch(message, wParam, lParam, result);
+    return result;
+  }
+  if (w->subclass) {
+    Lresult result = 0;
+    if (w->subclass->WindowProc(message, wParam, lParam, result)) return result;
+  }
+  if (message == kEmLimitText) w->limitText = static_cast<int>(wParam);
+  return 0;
+}
+
+void DestroyTree(Window* w) {
+  if (!w || w->destroyed) return;
+  for (auto& child : w->children) DestroyTree(child.get());
+  w->destroyed = true;
+  S().live.erase(w);
+  auto& top = S().topLevel;
+  for (auto it = top.begin(); it != top.end(); ++it) {
+    if (it->get() == w) {
+      Graveyard().push_back(std::move(*it));
+      top.erase(it);
+      break;
+    }
+  }
+}
+
+void Reset() {
+  State& s = S();
+  s.live.clear();
+  for (auto& w : s.topLevel) Graveyard().push_back(std::move(w));
+  s.topLevel.clear();
+  s.open.clear();
+  s.scripts.clear();
+  s.answers.clear();
+  s.boxes.clear();
+  s.log.clear();
+  s.now = 0;
+  s.cursor = nullptr;
+  {
+    std::lock_guard<std::mutex> lock(s.postedLock);
+    s.posted.clear();
+  }
+  Graveyard().clear();
+}
+
+void ScriptModal(int templateId, std::function<void(CDialog&)> script) {
+  S().scripts.emplace(templateId, std::move(script));
+}
+
+int PendingScripts() { return static_cast<int>(S().scripts.size()); }
+
+void QueueMessageBoxAnswer(int answer) { S().answers.push_back(answer); }
+
+const std::vector<MessageBoxRecord>& MessageBoxes() { return S().boxes; }
+
+Window* WindowOf(NativeHandle handle) { return Live(handle); }
+
+Window* Control(CDialog& dialog, int id) {
+  Window* d = DialogWindow(dialog);
+  if (!d) return nullptr;
+  for (auto& child : d->children) {
+    if (child->id == id && !child->destroyed) return child.get();
+  }
+  return nullptr;
+}
+
+std::vector<CDialog*> OpenDialogs() { return S().open; }
+
+bool Click(CDialog& dialog, int buttonId) {
+  Window* w = Control(dialog, buttonId);
+  if (!Usable(w)) return false;
+  unsigned type = w->style & kBsTypeMask;
+  if (w->className == "Button") {
+    if (type == kBsAutoCheckBox) w->check = w->check ? 0 : 1;
+    if (type == kBsAutoRadioButton) w->check = 1;
+  }
+  (void)kBsCheckBox;
+  (void)kBsRadioButton;
+  Deliver(DialogWindow(dialog), kWmCommand, MakeWparam(static_cast<unsigned>(buttonId), kBnClicked),
+          reinterpret_cast<Lparam>(w));
+  return true;
+}
+
+bool ClickRow(CDialog& dialog, int listId, int row) {
+  Window* w = Control(dialog, listId);
+  if (!Usable(w)) return false;
+  for (auto& r : w->rows) r.state &= ~(kLvisSelected | kLvisFocused);
+  if (row >= 0 && row < static_cast<int>(w->rows.size())) {
+    w->rows[static_cast<size_t>(row)].state |= kLvisSelected | kLvisFocused;
+  }
+  NotifyHeader header{w, static_cast<std::uintptr_t>(listId), kNmClick};
+  Deliver(DialogWindow(dialog), kWmNotify, static_cast<Wparam>(listId), reinterpret_cast<Lparam>(&header));
+  return true;
+}
+
+bool SelectComboItem(CDialog& dialog, int comboId, int index) {
+  Window* w = Control(dialog, comboId);
+  if (!Usable(w) || index < 0 || index >= static_cast<int>(w->items.size())) return false;
+  w->curSel = index;
+  Deliver(DialogWindow(dialog), kWmCommand, MakeWparam(static_cast<unsigned>(comboId), kCbnSelChange),
+          reinterpret_cast<Lparam>(w));
+  return true;
+}
+
+bool TypeText(CDialog& dialog, int editId, const std::string& text) {
+  Window* w = Control(dialog, editId);
+  if (!Usable(w)) return false;
+  w->text = (w->limitText > 0 && static_cast<int>(text.size()) > w->limitText)
+                ? text.substr(0, static_cast<size_t>(w->limitText))
+                : text;
+  Deliver(DialogWindow(dialog), kWmCommand, MakeWparam(static_cast<unsigned>(editId), kEnChange),
+          reinterpret_cast<Lparam>(w));
+  return true;
+}
+
+bool SetAddressFields(CDialog& dialog, int ipId, int f0, int f1, int f2, int f3) {
+  Window* w = Control(dialog, ipId);
+  if (!Usable(w)) return false;
+  w->address = {f0, f1, f2, f3};
+  return true;
+}
+
+void SendSysCommand(CDialog& dialog, unsigned command) {
+  Deliver(DialogWindow(dialog), kWmSysCommand, command, 0);
+}
+
+void CloseBox(CDialog& dialog) { SendSysCommand(dialog, kScClose); }
+
+void Minimise(CDialog& dialog) {
+  if (Window* w = DialogWindow(dialog)) {
+    w->iconic = true;
+    Deliver(w, kWmSize, kSizeMinimized, 0);
+  }
+}
+
+void Restore(CDialog& dialog) {
+  if (Window* w = DialogWindow(dialog)) {
+    w->iconic = false;
+    Deliver(w, kWmSize, kSizeRestored, 0);
+  }
+}
+
+std::string Text(CDialog& dialog, int id) {
+  Window* w = Control(dialog, id);
+  return w ? w->text : std::string();
+}
+
+bool Enabled(CDialog& dialog, int id) {
+  Window* w = Control(dialog, id);
+  return w && w->enabled;
+}
+
+bool Visible(CDialog& dialog, int id) {
+  Window* w = Control(dialog, id);
+  return w && w->visible;
+}
+
+std::vector<std::string> ColumnHeadings(CDialog& dialog, int listId) {
+  std::vector<std::string> out;
+  if (Window* w = Control(dialog, listId)) {
+    for (auto& c : w->columns) out.push_back(c.heading);
+  }
+  return out;
+}
+
+std::vector<std::vector<std::string>> Rows(CDialog& dialog, int listId) {
+  std::vector<std::vector<std::string>> out;
+  Window* w = Control(dialog, listId);
+  if (!w) return out;
+  for (auto& r : w->rows) {
+    auto cells = r.cells;
+    if (cells.size() < w->columns.size()) cells.resize(w->columns.size());
+    out.push_back(cells);
+  }
+  return out;
+}
+
+std::string AddressText(CDialog& dialog, int ipId) {
+  Window* w = Control(dialog, ipId);
+  if (!w) return {};
+  bool blank = true;
+  for (int v : w->address) blank = blank && v < 0;
+  if (blank) return {};
+  std::string out;
+  for (size_t i = 0; i < 4; ++i) {
+    if (i) out += '.';
+    out += std::to_string(w->address[i] < 0 ? 0 : w->address[i]);
+  }
+  return out;
+}
+
+void PumpMessages() {
+  for (;;) {
+    PostedMessage m;
+    {
+      std::lock_guard<std::mutex> lock(S().postedLock);
+      if (S().posted.empty()) return;
+      m = S().posted.front();
+      S().posted.pop_front();
+    }
+    Deliver(Live(m.target), m.message, m.wParam, m.lParam);
+  }
+}
+
+void AdvanceClock(std::uint32_t ms) {
+  PumpMessages();
+  const std::uint32_t target = S().now + ms;
+  for (;;) {
+    Window* next = nullptr;
+    unsigned nextId = 0;
+    std::uint32_t due = target;
+    for (Window* w : S().live) {
+      for (auto& [id, timer] : w->timers) {
+        if (timer.due <= due && (!next || timer.due < due)) {
+          next = w;
+          nextId = id;
+          due = timer.due;
+        }
+      }
+    }
+    if (!next) break;
+    S().now = due;
+    next->timers[nextId].due = due + std::max(1u, next->timers[nextId].interval);
+    Deliver(next, kWmTimer, nextId, 0);
+    PumpMessages();
+  }
+  S().now = target;
+}
+
+std::uint32_t Now() { return S().now; }
+
+const std::vector<std::string>& Log() { return S().log; }
+
+int CurrentCursorResource() {
+  Resource* r = AsResource(S().cursor);
+  return r ? r->id : 0;
+}
+
+ColourChoice QueryColours(CDialog& dialog, int id, CtlColorKind kind) {
+  Resource* dc = NewResource(ResourceKind::DeviceContext);
+  CDC cdc(dc);
+  CWnd* control = id == 0 ? static_cast<CWnd*>(&dialog) : dialog.GetDlgItem(id);
+  NativeHandle brush = dialog.OnCtlColor(cdc, control, kind);
+  ColourChoice choice = dc->choice;
+  if (Resource* b = AsResource(brush)) {
+    choice.hasBrush = true;
+    choice.brushColour = b->colour;
+  }
+  return choice;
+}
+
+}  // namespace headless
+
+namespace backend {
+
+using headless::S;
+
+NativeHandle GetDlgItemHandle(NativeHandle dialog, int id) {
+  headless::Window* d = headless::Live(dialog);
+  if (!d) return nullptr;
+  for (auto& child : d->children) {
+    if (child->id == id && !child->destroyed) return child.get();
+  }
+  return nullptr;
+}
+
+ModalResult RunModal(CDialog& dialog, CWnd*) {
+  headless::Window* w = headless::BuildFor(dialog);
+  dialog.AttachWindow(w, true);
+  S().open.push_back(&dialog);
+  Lresult ignored = 0;
+  dialog.Dispatch(kWmInitDialog, 0, 0, ignored);
+  headless::PumpMessages();
+  if (!dialog.HasEnded()) {
+    auto it = S().scripts.lower_bound(dialog.TemplateId());
+    if (it == S().scripts.end() || it->first != dialog.TemplateId()) {
+      headless::Fail("modal dialog opened without a script", dialog.TemplateId());
+    }
+    auto script = std::move(it->second);
+    S().scripts.erase(it);
+    script(dialog);
+    headless::PumpMessages();
+    if (!dialog.HasEnded()) headless::Fail("modal dialog still open after its script", dialog.TemplateId());
+  }
+  ModalResult result = dialog.EndResult();
+  headless::Forget(dialog);
+  headless::DestroyTree(headless::Live(dialog.GetSafeHwnd()));
+  dialog.DetachWindow();
+  return result;
+}
+
+bool CreateModeless(CDialog& dialog, CWnd*) {
+  headless::Window* w = headless::BuildFor(dialog);
+  dialog.AttachWindow(w, false);
+  S().open.push_back(&dialog);
+  Lresult ignored = 0;
+  dialog.Dispatch(kWmInitDialog, 0, 0, ignored);
+  return true;
+}
+
+void EndModal(CDialog&, ModalResult) {}
+
+void DestroyDialogWindow(CDialog& dialog) {
+  headless::Forget(dialog);
+  headless::DestroyTree(headless::Live(dialog.GetSafeHwnd()));
+  dialog.DetachWindow();
+}
+
+void AfterUnhandled(CDialog& dialog, unsigned message, Wparam wParam, Lparam) {
+  headless::Window* w = headless::Live(dialog.GetSafeHwnd());
+  if (!w) return;
+  if (message == kWmClose) {
+    headless::Deliver(w, kWmCommand, MakeWparam(kIdCancel, kBnClicked), 0);
+  } else if (message == kWmSysCommand) {
+    unsigned command = static_cast<unsigned>(wParam) & 0xFFF0;
+    if (command == kScClose) headless::Deliver(w, kWmClose, 0, 0);
+    if (command == headless::kScMinimize) headless::Minimise(dialog);
+    if (command == headless::kScRestore) headless::Restore(dialog);
+  }
+}
+
+}  // namespace backend
+
+void InitCommonControls(unsigned classMask) {
+  char line[48];
+  std::snprintf(line, sizeof line, "InitCommonControls 0x%x", classMask);
+  headless::S().log.push_back(line);
+}
+
+bool InitComApartmentThreaded() {
+  headless::S().log.push_back("CoInitialize apartment");
+  return true;
+}
+
+void UninitCom() { headless::S().log.push_back("CoUninitialize"); }
+
+NativeHandle LoadAppIcon(int resourceId) {
+  for (auto& r : headless::S().resources) {
+    if (r->kind == headless::ResourceKind::Icon && r->id == resourceId) return r.get();
+  }
+  return headless::NewResource(headless::ResourceKind::Icon, resourceId);
+}
+
+NativeHandle LoadAppCursor(int resourceId) {
+  for (auto& r : headless::S().resources) {
+    if (r->kind == headless::ResourceKind::Cursor && r->id == resourceId) return r.get();
+  }
+  return headless::NewResource(headless::ResourceKind::Cursor, resourceId);
+}
+
+NativeHandle SetCursor(NativeHandle cursor) {
+  NativeHandle previous = headless::S().cursor;
+  headless::S().cursor = cursor;
+  headless::Resource* r = headless::AsResource(cursor);
+  headless::S().log.push_back(r ? "cursor " + std::to_string(r->id) : std::string("cursor arrow"));
+  return previous;
+}
+
+NativeHandle GetCursor() { return headless::S().cursor; }
+
+std::string LoadString(int resourceId) {
+  const auto& strings = BuiltInResources().strings;
+  auto it = strings.find(resourceId);
+  return it == strings.end() ? std::string() : it->second;
+}
+
+unsigned RegisterWindowMessage(const char* name) {
+  auto& reg = headless::S().registered;
+  auto it = reg.find(name);
+  if (it != reg.end()) return it->second;
+  unsigned id = 0xC000 + static_cast<unsigned>(reg.size());
+  reg[name] = id;
+  return id;
+}
+
+int AppMessageBox(NativeHandle, const std::string& text, const std::string& caption, unsigned flags) {
+  auto& s = headless::S();
+  int answer = kIdOk;
+  if (!s.answers.empty()) {
+    answer = s.answers.front();
+    s.answers.pop_front();
+  }
+  s.boxes.push_back({text, caption, flags, answer});
+  s.log.push_back("message-box " + caption);
+  return answer;
+}
+
+void PaintMinimizedIcon(CWnd& wnd, NativeHandle icon) {
+  wnd.SendMessage(kWmIconEraseBkgnd, 0, 0);
+  headless::Resource* r = headless::AsResource(icon);
+  headless::S().log.push_back("paint-icon " + std::to_string(r ? r->id : 0));
+}
+
+std::uint32_t TickCount() { return headless::S().now; }
+
+void SleepMs(unsigned ms) {
+  // A sleeping UI thread runs no timers; only the clock moves.
+  headless::S().now += ms;
+  headless::S().log.push_back("sleep " + std::to_string(ms));
+}
+
+NativeHandle NullBrush() {
+  static headless::Resource* brush = nullptr;
+  if (!brush || !headless::AsResource(brush)) brush = headless::NewResource(headless::ResourceKind::Brush);
+  return brush;
+}
+
+}  // namespace sw::ui

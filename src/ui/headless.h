@@ -1,0 +1,151 @@
+#pragma once
+// The headless UI backend: windows and controls in memory, built from the same templates windres
+// compiles. Tests drive dialogs through this interface as a user would (click, select, type, answer
+// message boxes and modal dialogs) and read every control. Time is a fake clock that only moves when a
+// test advances it or the program sleeps.
+
+#include <array>
+#include <cstdint>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "ui/dialog.h"
+#include "ui/dialog_template.h"
+
+namespace sw::ui::headless {
+
+struct ListColumn {
+  std::string heading;
+  unsigned format = 0;
+  int width = 0;
+};
+
+struct ListRow {
+  std::vector<std::string> cells;
+  unsigned state = 0;
+};
+
+struct Timer {
+  unsigned interval = 0;
+  std::uint32_t due = 0;
+};
+
+struct MenuItem {
+  unsigned flags = 0;
+  unsigned id = 0;
+  std::string text;
+};
+
+// One window: a dialog or a control.
+struct Window {
+  int id = -1;
+  std::string className;
+  std::string text;
+  std::uint32_t style = 0;
+  std::uint32_t exStyle = 0;
+  Rect rect;  // dialog units, as in the template
+  bool enabled = true;
+  bool visible = true;
+  bool iconic = false;
+  bool redraw = true;
+  int redrawSuspensions = 0;  // how often SetRedraw(false) was called
+  bool destroyed = false;
+  Window* parent = nullptr;
+  std::vector<std::unique_ptr<Window>> children;
+  CDialog* dialog = nullptr;   // dialogs
+  CWnd* subclass = nullptr;    // controls bound by DDX_Control
+  // Combo box.
+  std::vector<std::string> items;
+  int curSel = -1;
+  // List view.
+  std::vector<ListColumn> columns;
+  std::vector<ListRow> rows;
+  unsigned listExStyle = 0;
+  // IP address control: -1 is a blank field.
+  std::array<int, 4> address{-1, -1, -1, -1};
+  // Edit, button, progress.
+  int limitText = 0;
+  int check = 0;
+  int rangeLow = 0, rangeHigh = 100, pos = 0;
+  Colour barColour = 0, bkColour = 0;
+  // Dialog extras.
+  std::map<unsigned, Timer> timers;
+  NativeHandle bigIcon = nullptr, smallIcon = nullptr;
+  std::vector<MenuItem> systemMenu;
+  bool hasFocus = false;
+};
+
+struct MessageBoxRecord {
+  std::string text;
+  std::string caption;
+  unsigned flags = 0;
+  int answer = 0;
+};
+
+// Forget every window, script, message box, timer and log entry; the clock restarts at 0.
+void Reset();
+
+// Runs `script` when the next modal dialog with `templateId` has been initialised. The script must
+// end the dialog (click OK/Cancel/Exit, close it, ...); a modal dialog without a script, or still
+// open after its script, aborts the test run with a message.
+void ScriptModal(int templateId, std::function<void(CDialog&)> script);
+// Scripts still waiting for their dialog (a test can check that an expected dialog never came).
+int PendingScripts();
+
+// Answers for the next message boxes, in order; with none queued a box is answered kIdOk.
+void QueueMessageBoxAnswer(int answer);
+const std::vector<MessageBoxRecord>& MessageBoxes();
+
+// The window behind a dialog or control handle.
+Window* WindowOf(NativeHandle handle);
+Window* Control(CDialog& dialog, int id);
+// Dialogs currently open (modal or modeless), innermost last.
+std::vector<CDialog*> OpenDialogs();
+
+// User actions. Each returns false when the control is missing, hidden or disabled (a user cannot
+// act on it then), and sends exactly the notifications Windows sends.
+bool Click(CDialog& dialog, int buttonId);
+bool ClickRow(CDialog& dialog, int listId, int row);  // row -1: a click on empty space
+bool SelectComboItem(CDialog& dialog, int comboId, int index);
+bool TypeText(CDialog& dialog, int editId, const std::string& text);  // replaces, honours the limit
+bool SetAddressFields(CDialog& dialog, int ipId, int f0, int f1, int f2, int f3);
+void SendSysCommand(CDialog& dialog, unsigned command);
+void CloseBox(CDialog& dialog);  // the window's close box
+void Minimise(CDialog& dialog);
+void Restore(CDialog& dialog);
+
+// Reading controls.
+std::string Text(CDialog& dialog, int id);
+bool Enabled(CDialog& dialog, int id);
+bool Visible(CDialog& dialog, int id);
+std::vector<std::string> ColumnHeadings(CDialog& dialog, int listId);
+std::vector<std::vector<std::string>> Rows(CDialog& dialog, int listId);
+std::string AddressText(CDialog& dialog, int ipId);  // "a.b.c.d", or "" when blank
+
+// Posted messages from any thread are delivered here, in order.
+void PumpMessages();
+// Moves the clock, firing due timers in order (after delivering posted messages).
+void AdvanceClock(std::uint32_t ms);
+std::uint32_t Now();
+
+// The framework's own observable effects: "CoInitialize apartment", "InitCommonControls 0xff",
+// "paint-icon", "cursor 238", "cursor restore", ... in order.
+const std::vector<std::string>& Log();
+int CurrentCursorResource();  // 0: the arrow the program started with
+
+// The colours the dialog chose for a control (or the dialog itself with id 0).
+struct ColourChoice {
+  bool hasBrush = false;
+  Colour brushColour = 0;
+  bool hasTextColour = false;
+  Colour textColour = 0;
+  bool hasBkColour = false;
+  Colour bkColour = 0;
+  int bkMode = 0;
+};
+ColourChoice QueryColours(CDialog& dialog, int id, CtlColorKind kind);
+
+}  // namespace sw::ui::headless

@@ -1,0 +1,164 @@
+#pragma once
+// Windows and controls of our dialog framework. Each operation is a one-line forwarder in the Win32
+// backend (wnd_win32.cpp) and a small in-memory model in the headless backend (wnd_headless.cpp).
+// The handle is opaque here: an HWND on Windows, a headless window record elsewhere.
+
+#include <string>
+
+#include "ui/win_types.h"
+
+namespace sw::ui {
+
+struct Rect {
+  int left = 0, top = 0, right = 0, bottom = 0;
+  int Width() const { return right - left; }
+  int Height() const { return bottom - top; }
+};
+
+// Device context for the colour notification: the handler sets text and background colours on it.
+class CDC {
+ public:
+  explicit CDC(NativeHandle hdc) : m_hDC(hdc) {}
+  Colour SetTextColor(Colour c);
+  Colour SetBkColor(Colour c);
+  int SetBkMode(int mode);
+  NativeHandle m_hDC;
+};
+
+class CBrush {
+ public:
+  CBrush() = default;
+  CBrush(const CBrush&) = delete;
+  CBrush& operator=(const CBrush&) = delete;
+  ~CBrush();
+  bool CreateSolidBrush(Colour c);
+  void DeleteObject();
+  NativeHandle GetSafeHandle() const { return m_hObject; }
+  Colour GetColour() const { return m_colour; }
+
+ private:
+  NativeHandle m_hObject = nullptr;
+  Colour m_colour = 0;
+};
+
+class CMenu {
+ public:
+  explicit CMenu(NativeHandle h = nullptr) : m_hMenu(h) {}
+  bool AppendMenu(unsigned flags, unsigned id = 0, const std::string& text = "");
+  int GetMenuItemCount() const;
+  NativeHandle m_hMenu;
+};
+
+class CWnd {
+ public:
+  CWnd() = default;
+  CWnd(const CWnd&) = delete;
+  CWnd& operator=(const CWnd&) = delete;
+  virtual ~CWnd();
+
+  NativeHandle GetSafeHwnd() const { return m_hWnd; }
+  bool IsValid() const { return m_hWnd != nullptr; }
+
+  int GetDlgCtrlID() const;
+  void EnableWindow(bool enable = true);
+  bool IsWindowEnabled() const;
+  void ShowWindow(int command);
+  bool IsWindowVisible() const;
+  bool IsIconic() const;
+  void SetWindowText(const std::string& text);
+  std::string GetWindowText() const;
+  void SetFocus();
+  void SetRedraw(bool redraw);
+  void Invalidate(bool erase = true);
+  void UpdateWindow();
+  unsigned GetStyle() const;
+  unsigned GetExStyle() const;
+  Rect GetClientRect() const;
+  Rect GetWindowRect() const;
+  Lresult SendMessage(unsigned message, Wparam wParam = 0, Lparam lParam = 0);
+  bool PostMessage(unsigned message, Wparam wParam = 0, Lparam lParam = 0);
+  void SetIcon(NativeHandle icon, bool big);
+  bool SetTimer(unsigned id, unsigned elapseMs);
+  bool KillTimer(unsigned id);
+  CMenu* GetSystemMenu(bool revert);
+  virtual void DestroyWindow();
+
+  // A standard message box owned by this window; the answer (kIdOk, ...).
+  int MessageBox(const std::string& text, const std::string& caption, unsigned flags);
+
+  // Binds this object to an existing control of `parent` and routes the control's messages through
+  // WindowProc, after PreSubclassWindow has seen the control.
+  bool SubclassDlgItem(int id, CWnd& parent);
+  void Attach(NativeHandle hwnd) { m_hWnd = hwnd; }
+  NativeHandle Detach();
+
+  // Subclassed controls: return true when the message was handled (result in `result`).
+  virtual bool WindowProc(unsigned message, Wparam wParam, Lparam lParam, Lresult& result);
+  virtual void PreSubclassWindow() {}
+
+ protected:
+  NativeHandle m_hWnd = nullptr;
+  NativeHandle m_oldProc = nullptr;  // Win32: the control's own window procedure when subclassed
+  CMenu m_systemMenu;
+};
+
+class CButton : public CWnd {
+ public:
+  int GetCheck() const;
+  void SetCheck(int check);
+};
+
+class CEdit : public CWnd {
+ public:
+  void LimitText(int maxChars);
+};
+
+class CStatic : public CWnd {};
+
+class CComboBox : public CWnd {
+ public:
+  int AddString(const std::string& text);
+  int InsertString(int index, const std::string& text);
+  int DeleteString(int index);
+  void ResetContent();
+  int GetCount() const;
+  int GetCurSel() const;
+  int SetCurSel(int index);  // programmatic: no CBN_SELCHANGE, as in Windows
+  std::string GetLBText(int index) const;
+};
+
+class CListCtrl : public CWnd {
+ public:
+  int InsertColumn(int column, const std::string& heading, unsigned format, int width);
+  int InsertItem(int item, const std::string& text);
+  bool SetItemText(int item, int subItem, const std::string& text);
+  std::string GetItemText(int item, int subItem) const;
+  bool DeleteAllItems();
+  int GetItemCount() const;
+  int GetNextItem(int start, int flags) const;
+  bool SetItemState(int item, unsigned state, unsigned mask);
+  unsigned GetItemState(int item, unsigned mask) const;
+  int GetTopIndex() const;
+  unsigned SetExtendedStyle(unsigned exStyle);
+  unsigned GetExtendedStyle() const;
+};
+
+class CIPAddressCtrl : public CWnd {
+ public:
+  void SetAddress(unsigned char f0, unsigned char f1, unsigned char f2, unsigned char f3);
+  // Number of non-blank fields; the fields read as 0 when blank.
+  int GetAddress(unsigned char& f0, unsigned char& f1, unsigned char& f2, unsigned char& f3) const;
+  void ClearAddress();
+  bool IsBlank() const;
+};
+
+class CProgressCtrl : public CWnd {
+ public:
+  void SetRange(int lower, int upper);
+  int SetPos(int pos);
+  int GetPos() const;
+  Colour SetBarColor(Colour c);
+  Colour SetBkColor(Colour c);
+};
+
+}  // namespace sw::ui

@@ -1,0 +1,465 @@
+// Headless backend of the window and control wrappers: in-memory models of the Win32 controls.
+// No painting; every state a user could see is kept and readable by tests.
+
+#include <algorithm>
+#include <cctype>
+#include <cstdio>
+
+#include "ui/headless_state.h"
+#include "ui/wnd.h"
+
+namespace sw::ui {
+
+using headless::Live;
+using headless::Window;
+
+namespace {
+constexpr unsigned kEmLimitText = 0x00C5;
+
+Window* W(NativeHandle h) { return Live(h); }
+}  // namespace
+
+Colour CDC::SetTextColor(Colour c) {
+  auto* r = headless::AsResource(m_hDC);
+  if (!r) return 0;
+  Colour old = r->choice.textColour;
+  r->choice.hasTextColour = true;
+  r->choice.textColour = c;
+  return old;
+}
+
+Colour CDC::SetBkColor(Colour c) {
+  auto* r = headless::AsResource(m_hDC);
+  if (!r) return 0;
+  Colour old = r->choice.bkColour;
+  r->choice.hasBkColour = true;
+  r->choice.bkColour = c;
+  return old;
+}
+
+int CDC::SetBkMode(int mode) {
+  auto* r = headless::AsResource(m_hDC);
+  if (!r) return 0;
+  int old = r->choice.bkMode;
+  r->choice.bkMode = mode;
+  return old;
+}
+
+CBrush::~CBrush() { DeleteObject(); }
+
+bool CBrush::CreateSolidBrush(Colour c) {
+  DeleteObject();
+  m_hObject = headless::NewResource(headless::ResourceKind::Brush, 0, c);
+  m_colour = c;
+  return true;
+}
+
+void CBrush::DeleteObject() { m_hObject = nullptr; }
+
+CWnd::~CWnd() {
+  if (Window* w = W(m_hWnd)) {
+    if (w->subclass == this) w->subclass = nullptr;
+  }
+}
+
+int CWnd::GetDlgCtrlID() const {
+  Window* w = W(m_hWnd);
+  return w ? w->id : 0;
+}
+
+void CWnd::EnableWindow(bool enable) {
+  if (Window* w = W(m_hWnd)) w->enabled = enable;
+}
+
+bool CWnd::IsWindowEnabled() const {
+  Window* w = W(m_hWnd);
+  return w && w->enabled;
+}
+
+void CWnd::ShowWindow(int command) {
+  Window* w = W(m_hWnd);
+  if (!w) return;
+  switch (command) {
+    case kSwHide: w->visible = false; break;
+    case kSwMinimize:
+    case kSwShowMinimized: w->visible = true; w->iconic = true; break;
+    case kSwRestore:
+    case kSwShowNormal: w->visible = true; w->iconic = false; break;
+    default: w->visible = true; break;
+  }
+}
+
+bool CWnd::IsWindowVisible() const {
+  Window* w = W(m_hWnd);
+  return w && w->visible;
+}
+
+bool CWnd::IsIconic() const {
+  Window* w = W(m_hWnd);
+  return w && w->iconic;
+}
+
+void CWnd::SetWindowText(const std::string& text) {
+  if (Window* w = W(m_hWnd)) w->text = text;
+}
+
+std::string CWnd::GetWindowText() const {
+  Window* w = W(m_hWnd);
+  return w ? w->text : std::string();
+}
+
+void CWnd::SetFocus() {
+  Window* w = W(m_hWnd);
+  if (!w) return;
+  for (Window* other : headless::S().live) other->hasFocus = false;
+  w->hasFocus = true;
+}
+
+void CWnd::SetRedraw(bool redraw) {
+  Window* w = W(m_hWnd);
+  if (!w) return;
+  if (!redraw) ++w->redrawSuspensions;
+  w->redraw = redraw;
+}
+
+void CWnd::Invalidate(bool) {}
+void CWnd::UpdateWindow() {}
+
+unsigned CWnd::GetStyle() const {
+  Window* w = W(m_hWnd);
+  if (!w) return 0;
+  unsigned style = w->style & ~(kWsDisabled | kWsVisible);
+  if (!w->enabled) style |= kWsDisabled;
+  if (w->visible) style |= kWsVisible;
+  return style;
+}
+
+unsigned CWnd::GetExStyle() const {
+  Window* w = W(m_hWnd);
+  return w ? w->exStyle : 0;
+}
+
+Rect CWnd::GetClientRect() const {
+  Window* w = W(m_hWnd);
+  if (!w) return {};
+  return Rect{0, 0, w->rect.Width(), w->rect.Height()};
+}
+
+Rect CWnd::GetWindowRect() const {
+  Window* w = W(m_hWnd);
+  return w ? w->rect : Rect{};
+}
+
+Lresult CWnd::SendMessage(unsigned message, Wparam wParam, Lparam lParam) {
+  return headless::Deliver(W(m_hWnd), message, wParam, lParam);
+}
+
+bool CWnd::PostMessage(unsigned message, Wparam wParam, Lparam lParam) {
+  auto& s = headless::S();
+  std::lock_guard<std::mutex> lock(s.postedLock);
+  s.posted.push_back({m_hWnd, message, wParam, lParam});
+  return m_hWnd != nullptr;
+}
+
+void CWnd::SetIcon(NativeHandle icon, bool big) {
+  Window* w = W(m_hWnd);
+  if (!w) return;
+  (big ? w->bigIcon : w->smallIcon) = icon;
+}
+
+bool CWnd::SetTimer(unsigned id, unsigned elapseMs) {
+  Window* w = W(m_hWnd);
+  if (!w) return false;
+  w->timers[id] = headless::Timer{elapseMs, headless::S().now + elapseMs};
+  return true;
+}
+
+bool CWnd::KillTimer(unsigned id) {
+  Window* w = W(m_hWnd);
+  return w && w->timers.erase(id) > 0;
+}
+
+CMenu* CWnd::GetSystemMenu(bool) {
+  m_systemMenu.m_hMenu = m_hWnd;  // the headless system menu lives in the window record
+  return W(m_hWnd) ? &m_systemMenu : nullptr;
+}
+
+void CWnd::DestroyWindow() {
+  if (Window* w = W(m_hWnd)) headless::DestroyTree(w);
+  m_hWnd = nullptr;
+}
+
+int CWnd::MessageBox(const std::string& text, const std::string& caption, unsigned flags) {
+  return AppMessageBox(m_hWnd, text, caption, flags);
+}
+
+bool CWnd::SubclassDlgItem(int id, CWnd& parent) {
+  Window* p = W(parent.GetSafeHwnd());
+  if (!p) return false;
+  for (auto& child : p->children) {
+    if (child->id == id && !child->destroyed) {
+      m_hWnd = child.get();
+      PreSubclassWindow();
+      child->subclass = this;
+      return true;
+    }
+  }
+  return false;
+}
+
+NativeHandle CWnd::Detach() {
+  NativeHandle h = m_hWnd;
+  if (Window* w = W(h)) {
+    if (w->subclass == this) w->subclass = nullptr;
+  }
+  m_hWnd = nullptr;
+  return h;
+}
+
+bool CWnd::WindowProc(unsigned, Wparam, Lparam, Lresult&) { return false; }
+
+bool CMenu::AppendMenu(unsigned flags, unsigned id, const std::string& text) {
+  Window* w = W(m_hMenu);
+  if (!w) return false;
+  w->systemMenu.push_back({flags, id, text});
+  return true;
+}
+
+int CMenu::GetMenuItemCount() const {
+  Window* w = W(m_hMenu);
+  return w ? static_cast<int>(w->systemMenu.size()) : -1;
+}
+
+int CButton::GetCheck() const {
+  Window* w = W(m_hWnd);
+  return w ? w->check : 0;
+}
+
+void CButton::SetCheck(int check) {
+  if (Window* w = W(m_hWnd)) w->check = check;
+}
+
+void CEdit::LimitText(int maxChars) { SendMessage(kEmLimitText, static_cast<Wparam>(maxChars), 0); }
+
+int CComboBox::AddString(const std::string& text) {
+  Window* w = W(m_hWnd);
+  if (!w) return -1;
+  if (w->style & kCbsSort) {
+    // Sorted combos insert case-insensitively in order, as Windows does.
+    auto lower = [](std::string s) {
+      std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+      return s;
+    };
+    auto pos = std::find_if(w->items.begin(), w->items.end(),
+                            [&](const std::string& item) { return lower(item) > lower(text); });
+    int index = static_cast<int>(pos - w->items.begin());
+    w->items.insert(pos, text);
+    return index;
+  }
+  w->items.push_back(text);
+  return static_cast<int>(w->items.size()) - 1;
+}
+
+int CComboBox::InsertString(int index, const std::string& text) {
+  Window* w = W(m_hWnd);
+  if (!w) return -1;
+  if (index < 0 || index > static_cast<int>(w->items.size())) index = static_cast<int>(w->items.size());
+  w->items.insert(w->items.begin() + index, text);
+  return index;
+}
+
+int CComboBox::DeleteString(int index) {
+  Window* w = W(m_hWnd);
+  if (!w || index < 0 || index >= static_cast<int>(w->items.size())) return -1;
+  w->items.erase(w->items.begin() + index);
+  if (w->curSel == index) w->curSel = -1;
+  else if (w->curSel > index) --w->curSel;
+  return static_cast<int>(w->items.size());
+}
+
+void CComboBox::ResetContent() {
+  if (Window* w = W(m_hWnd)) {
+    w->items.clear();
+    w->curSel = -1;
+  }
+}
+
+int CComboBox::GetCount() const {
+  Window* w = W(m_hWnd);
+  return w ? static_cast<int>(w->items.size()) : 0;
+}
+
+int CComboBox::GetCurSel() const {
+  Window* w = W(m_hWnd);
+  return w ? w->curSel : -1;
+}
+
+int CComboBox::SetCurSel(int index) {
+  Window* w = W(m_hWnd);
+  if (!w) return -1;
+  if (index < 0 || index >= static_cast<int>(w->items.size())) {
+    w->curSel = -1;
+    return -1;
+  }
+  w->curSel = index;
+  return index;
+}
+
+std::string CComboBox::GetLBText(int index) const {
+  Window* w = W(m_hWnd);
+  if (!w || index < 0 || index >= static_cast<int>(w->items.size())) return {};
+  return w->items[static_cast<size_t>(index)];
+}
+
+int CListCtrl::InsertColumn(int column, const std::string& heading, unsigned format, int width) {
+  Window* w = W(m_hWnd);
+  if (!w) return -1;
+  if (column < 0 || column > static_cast<int>(w->columns.size())) column = static_cast<int>(w->columns.size());
+  w->columns.insert(w->columns.begin() + column, headless::ListColumn{heading, format, width});
+  return column;
+}
+
+int CListCtrl::InsertItem(int item, const std::string& text) {
+  Window* w = W(m_hWnd);
+  if (!w) return -1;
+  if (item < 0 || item > static_cast<int>(w->rows.size())) item = static_cast<int>(w->rows.size());
+  headless::ListRow row;
+  row.cells.push_back(text);
+  w->rows.insert(w->rows.begin() + item, row);
+  return item;
+}
+
+bool CListCtrl::SetItemText(int item, int subItem, const std::string& text) {
+  Window* w = W(m_hWnd);
+  if (!w || item < 0 || item >= static_cast<int>(w->rows.size()) || subItem < 0) return false;
+  auto& cells = w->rows[static_cast<size_t>(item)].cells;
+  if (static_cast<int>(cells.size()) <= subItem) cells.resize(static_cast<size_t>(subItem) + 1);
+  cells[static_cast<size_t>(subItem)] = text;
+  return true;
+}
+
+std::string CListCtrl::GetItemText(int item, int subItem) const {
+  Window* w = W(m_hWnd);
+  if (!w || item < 0 || item >= static_cast<int>(w->rows.size()) || subItem < 0) return {};
+  const auto& cells = w->rows[static_cast<size_t>(item)].cells;
+  return subItem < static_cast<int>(cells.size()) ? cells[static_cast<size_t>(subItem)] : std::string();
+}
+
+bool CListCtrl::DeleteAllItems() {
+  Window* w = W(m_hWnd);
+  if (!w) return false;
+  w->rows.clear();
+  return true;
+}
+
+int CListCtrl::GetItemCount() const {
+  Window* w = W(m_hWnd);
+  return w ? static_cast<int>(w->rows.size()) : 0;
+}
+
+int CListCtrl::GetNextItem(int start, int flags) const {
+  Window* w = W(m_hWnd);
+  if (!w) return -1;
+  for (int i = start + 1; i < static_cast<int>(w->rows.size()); ++i) {
+    if (flags == kLvniAll || (w->rows[static_cast<size_t>(i)].state & static_cast<unsigned>(flags))) return i;
+  }
+  return -1;
+}
+
+bool CListCtrl::SetItemState(int item, unsigned state, unsigned mask) {
+  Window* w = W(m_hWnd);
+  if (!w) return false;
+  auto apply = [&](headless::ListRow& row) { row.state = (row.state & ~mask) | (state & mask); };
+  if (item == -1) {
+    for (auto& row : w->rows) apply(row);
+    return true;
+  }
+  if (item < 0 || item >= static_cast<int>(w->rows.size())) return false;
+  apply(w->rows[static_cast<size_t>(item)]);
+  return true;
+}
+
+unsigned CListCtrl::GetItemState(int item, unsigned mask) const {
+  Window* w = W(m_hWnd);
+  if (!w || item < 0 || item >= static_cast<int>(w->rows.size())) return 0;
+  return w->rows[static_cast<size_t>(item)].state & mask;
+}
+
+int CListCtrl::GetTopIndex() const { return 0; }
+
+unsigned CListCtrl::SetExtendedStyle(unsigned exStyle) {
+  Window* w = W(m_hWnd);
+  if (!w) return 0;
+  unsigned old = w->listExStyle;
+  w->listExStyle = exStyle;
+  return old;
+}
+
+unsigned CListCtrl::GetExtendedStyle() const {
+  Window* w = W(m_hWnd);
+  return w ? w->listExStyle : 0;
+}
+
+void CIPAddressCtrl::SetAddress(unsigned char f0, unsigned char f1, unsigned char f2, unsigned char f3) {
+  if (Window* w = W(m_hWnd)) w->address = {f0, f1, f2, f3};
+}
+
+int CIPAddressCtrl::GetAddress(unsigned char& f0, unsigned char& f1, unsigned char& f2, unsigned char& f3) const {
+  Window* w = W(m_hWnd);
+  if (!w) return 0;
+  int count = 0;
+  unsigned char* out[4] = {&f0, &f1, &f2, &f3};
+  for (int i = 0; i < 4; ++i) {
+    int v = w->address[static_cast<size_t>(i)];
+    *out[i] = static_cast<unsigned char>(v < 0 ? 0 : v);
+    if (v >= 0) ++count;
+  }
+  return count;
+}
+
+void CIPAddressCtrl::ClearAddress() {
+  if (Window* w = W(m_hWnd)) w->address = {-1, -1, -1, -1};
+}
+
+bool CIPAddressCtrl::IsBlank() const {
+  Window* w = W(m_hWnd);
+  return !w || std::all_of(w->address.begin(), w->address.end(), [](int v) { return v < 0; });
+}
+
+void CProgressCtrl::SetRange(int lower, int upper) {
+  if (Window* w = W(m_hWnd)) {
+    w->rangeLow = lower;
+    w->rangeHigh = upper;
+  }
+}
+
+int CProgressCtrl::SetPos(int pos) {
+  Window* w = W(m_hWnd);
+  if (!w) return 0;
+  int old = w->pos;
+  w->pos = std::clamp(pos, w->rangeLow, w->rangeHigh);
+  return old;
+}
+
+int CProgressCtrl::GetPos() const {
+  Window* w = W(m_hWnd);
+  return w ? w->pos : 0;
+}
+
+Colour CProgressCtrl::SetBarColor(Colour c) {
+  Window* w = W(m_hWnd);
+  if (!w) return 0;
+  Colour old = w->barColour;
+  w->barColour = c;
+  return old;
+}
+
+Colour CProgressCtrl::SetBkColor(Colour c) {
+  Window* w = W(m_hWnd);
+  if (!w) return 0;
+  Colour old = w->bkColour;
+  w->bkColour = c;
+  return old;
+}
+
+}  // namespace sw::ui

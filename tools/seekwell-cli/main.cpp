@@ -1,0 +1,353 @@
+// seekwell-cli: the device protocol from a terminal. Each command is one entry of the table below
+// and runs over the same sockets, engine and device table as the dialogs.
+//
+// Exit status of discover: 0 done (also when no device answered), 1 the sockets could not be
+// started. Of the commands for one device: 0 done (login: accepted), 1 login refused, 2 the
+// device did not answer, was not found by the discovery pass, or the sockets could not be started.
+// A command line we do not understand: 2.
+
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "protocol/device_report.h"
+#include "protocol/discovery.h"
+#include "protocol/exchanges.h"
+#include "protocol/protocol_state.h"
+
+namespace sw::cli {
+
+namespace {
+
+constexpr int kExitOk = 0;
+constexpr int kExitSockets = 1;
+constexpr int kExitUsage = 2;
+constexpr int kExitRefused = 1;
+constexpr int kExitNoAnswer = 2;
+
+struct Options {
+  bool json = false;
+  bool verbose = false;
+  std::string device;  // --device IP, for commands that talk to one device
+  std::string user;
+  std::string password;
+  std::string ip;
+  std::string netmask;
+  std::string gateway;
+};
+
+struct Command {
+  const char* name;
+  bool needsDevice;
+  int (*run)(const Options&);
+};
+
+const char kUsage[] =
+    "usage: seekwell-cli [--json] [--verbose] discover\n"
+    "       seekwell-cli [--verbose] --device IP login --user U [--password P]\n"
+    "       seekwell-cli [--json] [--verbose] --device IP shares\n"
+    "       seekwell-cli [--json] [--verbose] --device IP targets\n"
+    "       seekwell-cli [--verbose] --device IP set-static --ip A --netmask M --gateway G\n"
+    "       seekwell-cli [--verbose] --device IP set-dhcp\n"
+    "Each command for one device starts with a discovery pass.\n"
+    "Exit status: 0 done (login: accepted), 1 login refused, 2 no answer, device not found,\n"
+    "or bad command line; discover: 1 when the sockets cannot be started.\n";
+
+void PrintReport(const protocol::DiscoveryReport& r) {
+  std::fprintf(stderr,
+               "polls %d, datagrams %d, read errors %d, devices %d, duplicates %d, "
+               "other clients %d, filtered %d, other opcodes %d, names cut %d\n",
+               r.polls, r.datagramsRead, r.readErrors, r.devicesAdded, r.duplicates,
+               r.otherClients, r.filteredOut, r.otherOpcodes, r.namesClamped);
+}
+
+int RunDiscover(const Options& options) {
+  protocol::ProtocolState& state = protocol::GetProtocolState();
+  if (!protocol::InitDeviceSockets()) {
+    std::fputs("seekwell-cli: the socket library could not be started\n", stderr);
+    return kExitSockets;
+  }
+  if (options.verbose) {
+    if (state.localInterfaces.count == 0) {
+      std::fputs("the host name does not resolve to an IPv4 address: no interface to search\n",
+                 stderr);
+    } else {
+      std::fprintf(stderr, "interface %s\n", state.localInterfaces.address[0]);
+    }
+  }
+  for (int i = 0; i < state.localInterfaces.count; ++i) {
+    if (!state.receiveSocketsComplete[i]) {
+      std::fprintf(stderr,
+                   "seekwell-cli: warning: could not listen on UDP port %u of %s; "
+                   "answers may be missed\n",
+                   static_cast<unsigned>(protocol::kDevicePort), state.localInterfaces.address[i]);
+    }
+  }
+
+  const protocol::DiscoveryReport report =
+      protocol::DiscoverDevices(protocol::kDefaultFilterA, protocol::kDefaultFilterB);
+  if (options.verbose) PrintReport(report);
+
+  const std::string text = options.json ? protocol::FormatDeviceTableJson(state.deviceList)
+                                        : protocol::FormatDeviceTableText(state.deviceList);
+  std::fputs(text.c_str(), stdout);
+  std::fflush(stdout);
+
+  protocol::FreeDeviceList(state.deviceList);
+  protocol::FreeNames(state.shareNameList);
+  protocol::FreeNames(state.targetEntryList);
+  protocol::CloseDeviceSockets();
+  return kExitOk;
+}
+
+const char* OutcomeText(protocol::ExchangeOutcome outcome) {
+  switch (outcome) {
+    case protocol::ExchangeOutcome::Answered:
+      return "answered";
+    case protocol::ExchangeOutcome::DeviceNotFound:
+      return "the device is not in the device table";
+    case protocol::ExchangeOutcome::NotBuilt:
+      return "the request could not be built";
+    case protocol::ExchangeOutcome::NoInterface:
+      return "no socket for the device's interface";
+    case protocol::ExchangeOutcome::SendFailed:
+      return "the request could not be sent";
+    case protocol::ExchangeOutcome::AttemptsSpent:
+      return "no answer";
+    case protocol::ExchangeOutcome::TimeCapReached:
+      return "no answer in time";
+  }
+  return "unknown";
+}
+
+void PrintExchangeReport(const protocol::ExchangeReport& r) {
+  std::fprintf(stderr,
+               "%s: attempts %d, flushed %d, datagrams %d, read errors %d, other opcodes %d, "
+               "other clients %d, other addresses %d, items skipped %d, %lld ms\n",
+               OutcomeText(r.outcome), r.attempts, r.flushed, r.datagramsRead, r.readErrors,
+               r.foreignOpcodes, r.otherClients, r.otherAddresses, r.itemsSkipped,
+               static_cast<long long>(r.elapsedMs));
+}
+
+// Runs one discovery pass and selects the device. Returns false (after saying why) when the
+// sockets cannot be started or the device did not announce itself.
+bool SelectDevice(const Options& options) {
+  protocol::ProtocolState& state = protocol::GetProtocolState();
+  if (!protocol::InitDeviceSockets()) {
+    std::fputs("seekwell-cli: the socket library could not be started\n", stderr);
+    return false;
+  }
+  if (state.localInterfaces.count == 0) {
+    std::fputs("seekwell-cli: the host name does not resolve to an IPv4 address: no interface\n",
+               stderr);
+    return false;
+  }
+  const protocol::DiscoveryReport report =
+      protocol::DiscoverDevices(protocol::kDefaultFilterA, protocol::kDefaultFilterB);
+  if (options.verbose) PrintReport(report);
+  protocol::SetSelectedDeviceIp(state, options.device.c_str());
+  if (!protocol::HasDevice(state.deviceList, state.SelectedDeviceIp)) {
+    std::fprintf(stderr, "seekwell-cli: device %s did not answer the discovery\n",
+                 options.device.c_str());
+    return false;
+  }
+  return true;
+}
+
+void Shutdown() {
+  protocol::ProtocolState& state = protocol::GetProtocolState();
+  protocol::FreeDeviceList(state.deviceList);
+  protocol::FreeNames(state.shareNameList);
+  protocol::FreeNames(state.targetEntryList);
+  protocol::CloseDeviceSockets();
+}
+
+// Names come from the network: control characters are shown as '?', never sent to the terminal.
+std::string Printable(const char* text) {
+  std::string out;
+  for (const char* p = text; *p != 0; ++p) {
+    const unsigned char c = static_cast<unsigned char>(*p);
+    out += (c < 0x20 || c == 0x7F) ? '?' : *p;
+  }
+  return out;
+}
+
+int FailExchange(const char* what, const Options& options, const protocol::ExchangeReport& r) {
+  if (options.verbose) PrintExchangeReport(r);
+  std::fprintf(stderr, "seekwell-cli: %s %s: %s\n", what, options.device.c_str(),
+               OutcomeText(r.outcome));
+  Shutdown();
+  return kExitNoAnswer;
+}
+
+int RunLogin(const Options& options) {
+  protocol::ProtocolState& state = protocol::GetProtocolState();
+  if (!protocol::CopyText(state.loginCredentials.userName, sizeof state.loginCredentials.userName,
+                          options.user.c_str()) ||
+      !protocol::CopyText(state.loginCredentials.password, sizeof state.loginCredentials.password,
+                          options.password.c_str())) {
+    std::fputs("seekwell-cli: user name and password hold at most 16 characters each\n", stderr);
+    return kExitUsage;
+  }
+  if (!SelectDevice(options)) {
+    Shutdown();
+    return kExitNoAnswer;
+  }
+  protocol::ExchangeReport r;
+  const bool accepted = protocol::CheckAdminLogin(state, protocol::SystemDeviceSocketPort(), &r);
+  if (r.outcome != protocol::ExchangeOutcome::Answered) return FailExchange("login at", options, r);
+  if (options.verbose) PrintExchangeReport(r);
+  std::puts(accepted ? "accepted" : "refused");
+  Shutdown();
+  return accepted ? kExitOk : kExitRefused;
+}
+
+int PrintList(const Options& options, const protocol::NameList& list) {
+  std::string out;
+  if (options.json) {
+    out = "[";
+    for (const protocol::NameEntry* e = list.head; e != nullptr; e = e->next) {
+      if (e != list.head) out += ",";
+      out += protocol::JsonString(e->text);
+    }
+    out += "]\n";
+  } else {
+    for (const protocol::NameEntry* e = list.head; e != nullptr; e = e->next) {
+      out += Printable(e->text) + "\n";
+    }
+  }
+  std::fputs(out.c_str(), stdout);
+  std::fflush(stdout);
+  return kExitOk;
+}
+
+int RunList(const Options& options, bool targets) {
+  if (!SelectDevice(options)) {
+    Shutdown();
+    return kExitNoAnswer;
+  }
+  protocol::ProtocolState& state = protocol::GetProtocolState();
+  protocol::ExchangeReport r;
+  const bool answered =
+      targets ? protocol::QueryTargetEntries(state, protocol::SystemDeviceSocketPort(), &r)
+              : protocol::QueryShareNames(state, protocol::SystemDeviceSocketPort(), &r);
+  if (!answered) return FailExchange(targets ? "targets of" : "shares of", options, r);
+  if (options.verbose) PrintExchangeReport(r);
+  if (r.itemsSkipped > 0) {
+    std::fprintf(stderr, "seekwell-cli: warning: %d item(s) over 255 characters skipped\n",
+                 r.itemsSkipped);
+  }
+  PrintList(options, targets ? state.targetEntryList : state.shareNameList);
+  Shutdown();
+  return kExitOk;
+}
+
+int RunShares(const Options& options) { return RunList(options, false); }
+int RunTargets(const Options& options) { return RunList(options, true); }
+
+int RunSetStatic(const Options& options) {
+  std::uint8_t bytes[4];
+  const struct {
+    const char* flag;
+    const std::string& value;
+  } fields[] = {{"--ip", options.ip}, {"--netmask", options.netmask}, {"--gateway", options.gateway}};
+  for (const auto& field : fields) {
+    if (!protocol::ParseIpv4(field.value.c_str(), bytes)) {
+      std::fprintf(stderr, "seekwell-cli: %s needs a dotted IPv4 address\n", field.flag);
+      return kExitUsage;
+    }
+  }
+  protocol::ProtocolState& state = protocol::GetProtocolState();
+  protocol::CopyText(state.PendingIp, sizeof state.PendingIp, options.ip.c_str());
+  protocol::CopyText(state.PendingNetmask, sizeof state.PendingNetmask, options.netmask.c_str());
+  protocol::CopyText(state.PendingGateway, sizeof state.PendingGateway, options.gateway.c_str());
+  if (!SelectDevice(options)) {
+    Shutdown();
+    return kExitNoAnswer;
+  }
+  protocol::ExchangeReport r;
+  if (!protocol::SetDeviceStaticAddress(state, protocol::SystemDeviceSocketPort(), &r)) {
+    return FailExchange("static address for", options, r);
+  }
+  if (options.verbose) PrintExchangeReport(r);
+  std::printf("%s\n", r.newAddress);
+  Shutdown();
+  return kExitOk;
+}
+
+int RunSetDhcp(const Options& options) {
+  if (!SelectDevice(options)) {
+    Shutdown();
+    return kExitNoAnswer;
+  }
+  protocol::ProtocolState& state = protocol::GetProtocolState();
+  protocol::ExchangeReport r;
+  if (!protocol::EnableDeviceDhcp(state, protocol::SystemDeviceSocketPort(), &r)) {
+    return FailExchange("DHCP for", options, r);
+  }
+  if (options.verbose) PrintExchangeReport(r);
+  std::printf("%s\n", r.newAddress);
+  Shutdown();
+  return kExitOk;
+}
+
+const Command kCommands[] = {
+    {"discover", false, RunDiscover},    {"login", true, RunLogin},
+    {"shares", true, RunShares},         {"targets", true, RunTargets},
+    {"set-static", true, RunSetStatic},  {"set-dhcp", true, RunSetDhcp},
+};
+
+int Usage(FILE* to, int status) {
+  std::fputs(kUsage, to);
+  return status;
+}
+
+int Main(int argc, char** argv) {
+  Options options;
+  std::vector<std::string> words;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (arg == "--json") {
+      options.json = true;
+    } else if (arg == "--verbose" || arg == "-v") {
+      options.verbose = true;
+    } else if (arg == "--device" || arg == "--user" || arg == "--password" || arg == "--ip" ||
+               arg == "--netmask" || arg == "--gateway") {
+      if (i + 1 >= argc) return Usage(stderr, kExitUsage);
+      std::string& value = arg == "--device"     ? options.device
+                           : arg == "--user"     ? options.user
+                           : arg == "--password" ? options.password
+                           : arg == "--ip"       ? options.ip
+                           : arg == "--netmask"  ? options.netmask
+                                                 : options.gateway;
+      value = argv[++i];
+    } else if (arg == "--help" || arg == "-h") {
+      return Usage(stdout, kExitOk);
+    } else if (!arg.empty() && arg[0] == '-') {
+      return Usage(stderr, kExitUsage);
+    } else {
+      words.push_back(arg);
+    }
+  }
+  if (words.size() != 1) return Usage(stderr, kExitUsage);
+  for (const Command& command : kCommands) {
+    if (words[0] != command.name) continue;
+    if (command.needsDevice) {
+      std::uint8_t bytes[4];
+      if (!protocol::ParseIpv4(options.device.c_str(), bytes)) {
+        std::fputs("seekwell-cli: this command needs --device with a dotted IPv4 address\n",
+                   stderr);
+        return kExitUsage;
+      }
+    }
+    return command.run(options);
+  }
+  return Usage(stderr, kExitUsage);
+}
+
+}  // namespace
+
+}  // namespace sw::cli
+
+int main(int argc, char** argv) { return sw::cli::Main(argc, argv); }
