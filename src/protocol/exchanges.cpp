@@ -161,7 +161,9 @@ bool CheckAdminLogin(ProtocolState& state, DeviceSocketPort& port, ExchangeRepor
   r = ExchangeReport{};
   char expected[kIpTextSize];
   CopyText(expected, sizeof expected, state.SelectedDeviceIp);
-  const ExchangeRule rule{false, QUERY_REPLY, expected, kLoginAttemptLimit, kLoginWaitCapMs};
+  // Flushed like the queries: a late verdict on earlier credentials must not answer this check
+  // (replies do not say which credentials they judge).
+  const ExchangeRule rule{true, QUERY_REPLY, expected, kLoginAttemptLimit, kLoginWaitCapMs};
   std::uint8_t buffer[kReceiveBufferSize];
   std::size_t length = 0;
   if (!RunExchange(state, port, Request::Login, rule, buffer, length, r)) return false;

@@ -142,11 +142,14 @@ int Main(int argc, char** argv) {
 
   Row login("CheckAdminLogin"), shares("QueryShareNames"), targets("QueryTargetEntries"),
       dhcp("EnableDeviceDhcp"), stat("SetDeviceStaticAddress");
-  const double pollAndPause = (protocol::kExchangePollWaitMs + protocol::kExchangePauseMs) / 1000.0;
+  // limit + 1 empty polls with a pause between each two; the queries flush first.
+  auto bound = [](int limit) {
+    return ((limit + 1) * protocol::kExchangePollWaitMs + limit * protocol::kExchangePauseMs) / 1000.0;
+  };
   const double flush = protocol::kFlushPolls * protocol::kExchangePollWaitMs / 1000.0;
-  login.bound = (protocol::kLoginAttemptLimit + 1) * pollAndPause;
-  shares.bound = targets.bound = flush + (protocol::kQueryAttemptLimit + 1) * pollAndPause;
-  dhcp.bound = stat.bound = (protocol::kSetAttemptLimit + 1) * pollAndPause;
+  login.bound = bound(protocol::kLoginAttemptLimit);
+  shares.bound = targets.bound = flush + bound(protocol::kQueryAttemptLimit);
+  dhcp.bound = stat.bound = bound(protocol::kSetAttemptLimit);
 
   auto time = [&](Row& row, const std::function<bool()>& exchange) {
     bool ok = false;

@@ -386,7 +386,10 @@ TEST_F(ExchangeNetTest, RepliesOfOtherDevicesAndInstancesUseUpAttempts) {
     int wrong = r.otherAddresses + r.otherClients;
     if (c.answered) {
       EXPECT_EQ(wrong, c.count) << what;
-      EXPECT_EQ(r.attempts, c.count) << what;
+      // Every wrong reply is an attempt; a poll that found nothing yet (a slow peer, a sanitizer
+      // build) is one too.
+      EXPECT_GE(r.attempts, c.count) << what;
+      EXPECT_LE(r.attempts, c.count + 2) << what;
       EXPECT_GE(seconds, 0.1 * c.count) << what;
     } else {
       EXPECT_GE(wrong, 10) << what;

@@ -473,8 +473,8 @@ int Main(int argc, char** argv) {
   Flood flood;
   const json::Value* answerList = script.Find("answers");
   const json::Value* replyList = script.Find("replies");
-  const json::Value* floodSpec = script.Find("flood");
-  if (!answerList && !replyList && !floodSpec) {
+  const json::Value* floodEntry = script.Find("flood");
+  if (!answerList && !replyList && !floodEntry) {
     Fail("the script needs \"answers\", \"replies\" or \"flood\"");
     return 2;
   }
@@ -500,7 +500,7 @@ int Main(int argc, char** argv) {
       replies.push_back(std::move(r));
     }
   }
-  if (floodSpec && !ReadFlood(*floodSpec, &flood)) return 2;
+  if (floodEntry && !ReadFlood(*floodEntry, &flood)) return 2;
 
   FILE* capture = nullptr;
   if (!capturePath.empty()) {

@@ -178,6 +178,7 @@ class ExchangeTest : public ::testing::Test {
 
 TEST_F(ExchangeTest, LoginRequestForAdminWithEmptyPasswordIs35BytesEndingInSeparator) {
   std::strcpy(state.loginCredentials.userName, "admin");
+  port.Push(11, Silence());  // the flush
   port.script.push_back(Datagram(LoginVerdict(state.clientId, "10.77.0.10", 1)));
 
   EXPECT_TRUE(CheckAdminLogin(state, port, &report));
@@ -196,8 +197,18 @@ TEST_F(ExchangeTest, LoginRequestForAdminWithEmptyPasswordIs35BytesEndingInSepar
   EXPECT_EQ(port.sent[0].ip, "224.0.0.1");
   EXPECT_EQ(port.sent[0].port, 13579);
   EXPECT_EQ(port.multicastInterfaces, std::vector<std::string>{"10.77.0.1"});
-  // No flush before a login check.
-  EXPECT_EQ(port.sent[0].waitsBefore, 0);
+  // The login check flushes first, like the queries.
+  EXPECT_EQ(port.sent[0].waitsBefore, 11);
+}
+
+TEST_F(ExchangeTest, LateVerdictOnEarlierCredentialsDoesNotAnswerTheNextLoginCheck) {
+  // An "accepted" verdict for an earlier check that arrived too late waits on the socket...
+  port.script.push_back(Datagram(LoginVerdict(state.clientId, "10.77.0.10", 0xFF)));
+  // ...and the device then refuses the credentials of this check.
+  port.Push(10, Silence());
+  port.script.push_back(Datagram(LoginVerdict(state.clientId, "10.77.0.10", 0)));
+  EXPECT_FALSE(CheckAdminLogin(state, port, &report));
+  EXPECT_EQ(report.flushed, 1);
 }
 
 TEST_F(ExchangeTest, QueriesFlushElevenPollsThenSendOne28ByteRequest) {
@@ -218,11 +229,13 @@ TEST_F(ExchangeTest, QueriesFlushElevenPollsThenSendOne28ByteRequest) {
 
 TEST_F(ExchangeTest, LoginVerdictByteDecides) {
   std::strcpy(state.loginCredentials.userName, "admin");
+  port.Push(11, Silence());  // the flush
   port.script.push_back(Datagram(LoginVerdict(state.clientId, "10.77.0.10", 0)));
   EXPECT_FALSE(CheckAdminLogin(state, port, &report));
   EXPECT_EQ(report.outcome, ExchangeOutcome::Answered);
   EXPECT_FALSE(report.loginAccepted);
 
+  port.Push(11, Silence());
   port.script.push_back(Datagram(LoginVerdict(state.clientId, "10.77.0.10", 0xFF)));
   EXPECT_TRUE(CheckAdminLogin(state, port, &report));
   EXPECT_TRUE(report.loginAccepted);
@@ -300,11 +313,11 @@ TEST_F(ExchangeTest, QueryReplyAfterTwentyEmptyPollsIsInTime) {
 
 TEST_F(ExchangeTest, AttemptLimitsOfLoginAndSetCommands) {
   std::strcpy(state.loginCredentials.userName, "admin");
-  port.Push(10, Silence());
+  port.Push(11 + 10, Silence());  // the flush, then ten empty attempts
   port.script.push_back(Datagram(LoginVerdict(state.clientId, "10.77.0.10", 1)));
   EXPECT_TRUE(CheckAdminLogin(state, port));
 
-  port.Push(11, Silence());
+  port.Push(11 + 11, Silence());
   port.script.push_back(Datagram(LoginVerdict(state.clientId, "10.77.0.10", 1)));
   EXPECT_FALSE(CheckAdminLogin(state, port, &report));
   EXPECT_EQ(report.attempts, 11);

@@ -156,7 +156,7 @@ class Simulator {
       // address together with the old one.
       std::ofstream promote("/proc/sys/net/ipv4/conf/" + options_.interfaceName +
                             "/promote_secondaries");
-      promote << "0\n";
+      promote << "1\n";
       promote.flush();
       if (!promote) Log("cannot promote secondary addresses on " + options_.interfaceName);
       for (auto& d : devices_) {
