@@ -1,7 +1,9 @@
 #include "ui/dialog.h"
 
+#include <cctype>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "ui/backend.h"
 
@@ -9,7 +11,16 @@ namespace sw::ui {
 
 namespace {
 const MessageMap kEmptyMap{nullptr, 0};
+
+bool EqualsIgnoringCase(const std::string& a, const char* b) {
+  std::size_t n = std::strlen(b);
+  if (a.size() != n) return false;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
+  }
+  return true;
 }
+}  // namespace
 
 CDialog::CDialog(int templateId, CWnd* parent) : m_pParentWnd(parent), m_templateId(templateId) {}
 
@@ -166,6 +177,12 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
   if (!control.SubclassDlgItem(id, *pDX->m_pDlgWnd)) {
     // A dialog class binding a control its template lacks is a build fault, not a user error.
     std::fprintf(stderr, "dialog %d has no control %d\n", pDX->m_pDlgWnd->TemplateId(), id);
+    std::abort();
+  }
+  const char* expected = control.ExpectedClass();
+  if (expected && !EqualsIgnoringCase(control.GetClassName(), expected)) {
+    std::fprintf(stderr, "dialog %d control %d is a %s, bound as a %s\n", pDX->m_pDlgWnd->TemplateId(), id,
+                 control.GetClassName().c_str(), expected);
     std::abort();
   }
 }

@@ -92,6 +92,11 @@ class CWnd {
   void Attach(NativeHandle hwnd) { m_hWnd = hwnd; }
   NativeHandle Detach();
 
+  // The window class a template control must have to be bound to this wrapper (nullptr: any).
+  virtual const char* ExpectedClass() const { return nullptr; }
+  // The window class of the bound window.
+  std::string GetClassName() const;
+
   // Subclassed controls: return true when the message was handled (result in `result`).
   virtual bool WindowProc(unsigned message, Wparam wParam, Lparam lParam, Lresult& result);
   virtual void PreSubclassWindow() {}
@@ -104,19 +109,25 @@ class CWnd {
 
 class CButton : public CWnd {
  public:
+  const char* ExpectedClass() const override { return "Button"; }
   int GetCheck() const;
   void SetCheck(int check);
 };
 
 class CEdit : public CWnd {
  public:
+  const char* ExpectedClass() const override { return "Edit"; }
   void LimitText(int maxChars);
 };
 
-class CStatic : public CWnd {};
+class CStatic : public CWnd {
+ public:
+  const char* ExpectedClass() const override { return "Static"; }
+};
 
 class CComboBox : public CWnd {
  public:
+  const char* ExpectedClass() const override { return "ComboBox"; }
   int AddString(const std::string& text);
   int InsertString(int index, const std::string& text);
   int DeleteString(int index);
@@ -129,6 +140,7 @@ class CComboBox : public CWnd {
 
 class CListCtrl : public CWnd {
  public:
+  const char* ExpectedClass() const override { return "SysListView32"; }
   int InsertColumn(int column, const std::string& heading, unsigned format, int width);
   int InsertItem(int item, const std::string& text);
   bool SetItemText(int item, int subItem, const std::string& text);
@@ -145,6 +157,7 @@ class CListCtrl : public CWnd {
 
 class CIPAddressCtrl : public CWnd {
  public:
+  const char* ExpectedClass() const override { return "SysIPAddress32"; }
   void SetAddress(unsigned char f0, unsigned char f1, unsigned char f2, unsigned char f3);
   // Number of non-blank fields; the fields read as 0 when blank.
   int GetAddress(unsigned char& f0, unsigned char& f1, unsigned char& f2, unsigned char& f3) const;
@@ -154,6 +167,7 @@ class CIPAddressCtrl : public CWnd {
 
 class CProgressCtrl : public CWnd {
  public:
+  const char* ExpectedClass() const override { return "msctls_progress32"; }
   void SetRange(int lower, int upper);
   int SetPos(int pos);
   int GetPos() const;

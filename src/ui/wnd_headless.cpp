@@ -62,6 +62,11 @@ CWnd::~CWnd() {
   }
 }
 
+std::string CWnd::GetClassName() const {
+  Window* w = W(m_hWnd);
+  return w ? w->className : std::string();
+}
+
 int CWnd::GetDlgCtrlID() const {
   Window* w = W(m_hWnd);
   return w ? w->id : 0;

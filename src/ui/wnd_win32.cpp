@@ -61,6 +61,12 @@ CWnd::~CWnd() {
   }
 }
 
+std::string CWnd::GetClassName() const {
+  char name[256] = "";
+  ::GetClassNameA(H(m_hWnd), name, sizeof name);
+  return name;
+}
+
 int CWnd::GetDlgCtrlID() const { return ::GetDlgCtrlID(H(m_hWnd)); }
 void CWnd::EnableWindow(bool enable) { ::EnableWindow(H(m_hWnd), enable ? TRUE : FALSE); }
 bool CWnd::IsWindowEnabled() const { return ::IsWindowEnabled(H(m_hWnd)) != FALSE; }
