@@ -5,9 +5,20 @@
 #include "app/about_dlg.h"
 #include "app/device_port.h"
 #include "app/dotted_address.h"
+#include "app/login_dlg.h"
+#include "host/windows_version.h"
 #include "protocol/discovery.h"
+#include "protocol/exchanges.h"
 #include "protocol/protocol_state.h"
 #include "resource.h"
+#include "share/ansi_text.h"
+#include "share/connect_attempts.h"
+#include "share/drive_connection_table.h"
+#include "share/linked_connections.h"
+#include "share/network_drives.h"
+#include "share/reachability.h"
+#include "share/share_names.h"
+#include "share/web_configuration.h"
 
 namespace sw::app {
 
@@ -26,6 +37,29 @@ struct ColumnSpec {
 constexpr ColumnSpec kDeviceColumns[] = {{"Name", 94}, {"IP", 90}, {"Netmask", 90}, {"Gateway", 90}};
 constexpr ColumnSpec kVolumeColumns[] = {{"Volume Name", 128}, {"Location", 112}};
 constexpr ColumnSpec kTargetColumns[] = {{"Name", 205}, {"Active", 110}};
+
+constexpr const char* kWarning = "Warning";
+constexpr const char* kError = "Error";
+constexpr const char* kConfirm = "Confirm";
+constexpr const char* kSelectVolumeText = "Please select a device in the above section.";
+constexpr const char* kSelectDeviceToConfigureText = "Please select a device to configure.";
+constexpr const char* kDeviceGoneText = "Device is no longer available.";
+constexpr const char* kMapFailedText = "Failed to map drive.";
+constexpr const char* kUnmapFailedText =
+    "Unable to disconnect this drive.\nPlease select a drive to disconnect and verify that the drive is not "
+    "being accessed.";
+constexpr const char* kRestartNote = "\nPlease restart your PC to see drive mapping.";
+
+// The confirmation after a (un)mapping; "" when the version cannot be read (nothing is shown then).
+// An elevated 32-bit program on 64-bit Vista or later maps for its own session only: the user's
+// Explorer sees the drive after a restart.
+std::string MappingConfirmation(const char* done) {
+  host::WindowsVersionInfo info;
+  if (!host::QueryWindowsVersion(info)) return std::string();
+  std::string text = done;
+  if (host::IsVistaOrLaterClient(info) && host::IsWow64Windows()) text += kRestartNote;
+  return text;
+}
 
 template <std::size_t N>
 void InsertColumns(ui::CListCtrl& list, const ColumnSpec (&columns)[N]) {
@@ -55,6 +89,14 @@ void ShowAddress(ui::CIPAddressCtrl& control, const std::string& text) {
 
 CSeekwellDlg* MainDialog() { return g_mainDialog; }
 
+int SelectedRowFrom(const ui::CListCtrl& list, int topRow) {
+  const int count = list.GetItemCount();
+  for (int row = topRow < 0 ? 0 : topRow; row < count; ++row) {
+    if (list.GetItemState(row, ui::kLvisSelected) & ui::kLvisSelected) return row;
+  }
+  return -1;
+}
+
 CSeekwellDlg::CSeekwellDlg(ui::CWnd* parent) : ui::CDialog(IDD_SEEKWELL_DIALOG, parent) {
   m_hIcon = ui::LoadAppIcon(IDR_MAINFRAME);
 }
@@ -75,6 +117,9 @@ const ui::MessageMap& CSeekwellDlg::GetMessageMap() const {
       ui::OnNotify(IDC_DEVICE_LIST, ui::kNmClick, &CSeekwellDlg::OnDeviceListClick),
       ui::OnCommand(IDC_REFRESH, ui::kBnClicked, &CSeekwellDlg::OnRefresh),
       ui::OnCommand(IDC_ABOUT, ui::kBnClicked, &CSeekwellDlg::OnAbout),
+      ui::OnCommand(IDC_DRIVE_CONNECT, ui::kBnClicked, &CSeekwellDlg::OnConnectDrive),
+      ui::OnCommand(IDC_DRIVE_DISCONNECT, ui::kBnClicked, &CSeekwellDlg::OnDisconnectDrive),
+      ui::OnCommand(IDC_CONFIGURATION, ui::kBnClicked, &CSeekwellDlg::OnConfiguration),
   };
   static const ui::MessageMap map{entries, sizeof entries / sizeof entries[0]};
   return map;
@@ -119,6 +164,9 @@ bool CSeekwellDlg::OnInitDialog() {
   InsertColumns(m_deviceList, kDeviceColumns);
   InsertColumns(m_volumeList, kVolumeColumns);
   InsertColumns(m_targetList, kTargetColumns);
+
+  share::EnsureLinkedConnections();
+  FillDriveLetterCombo();
 
   Refresh();
 
@@ -241,8 +289,171 @@ void CSeekwellDlg::SelectDeviceRow(int row) {
 
   ShowAddress(m_deviceGateway, m_deviceList.GetItemText(row, 3));
 
-  m_volumeList.DeleteAllItems();
+  // A device that does not answer leaves the share list empty; nothing is shown.
+  protocol::QueryShareNames(state, DevicePort());
+
+  const std::string name = m_deviceList.GetItemText(row, 0);
   protocol::CopyText(SelectedDeviceAddress, sizeof SelectedDeviceAddress, ip.c_str());
+  FillVolumeList(name, ip, false);
+}
+
+void CSeekwellDlg::FillVolumeList(const std::string& deviceName, const std::string& deviceIp,
+                                  bool serverCaseSensitive) {
+  m_volumeList.SetRedraw(false);
+  m_volumeList.DeleteAllItems();
+  m_volumeNameExact.clear();
+  int row = 0;
+  for (const protocol::NameEntry* n = protocol::GetProtocolState().shareNameList.head; n; n = n->next) {
+    // A name that would put a separator or a control character into "\\DEVICE\SHARE" names some
+    // other place than a share of this device: it is not offered at all.
+    if (!share::IsSafeNetworkName(n->text)) continue;
+    std::string shown;
+    const bool exact = share::Utf8ToAnsi(n->text, shown);
+    const int item = m_volumeList.InsertItem(row++, shown);
+    m_volumeNameExact.push_back(exact);
+    const std::string location = share::LocationOfVolume(share::DriveConnectionTable, deviceName.c_str(),
+                                                         deviceIp.c_str(), shown.c_str(), serverCaseSensitive);
+    m_volumeList.SetItemText(item, 1, location);
+  }
+  m_volumeList.SetRedraw(true);
+  m_volumeList.Invalidate();
+}
+
+void CSeekwellDlg::RefreshVolumeList(bool serverCaseSensitive, int deviceTopRow) {
+  m_volumeList.DeleteAllItems();
+  m_volumeNameExact.clear();
+  m_volumeList.Invalidate();
+  const int row = SelectedRowFrom(m_deviceList, deviceTopRow);
+  if (row < 0) return;
+  FillVolumeList(m_deviceList.GetItemText(row, 0), m_deviceList.GetItemText(row, 1), serverCaseSensitive);
+}
+
+void CSeekwellDlg::FillDriveLetterCombo() {
+  const share::DriveLetterComboContent content = share::CurrentDriveLetterCombo();
+  m_driveLetterCombo.ResetContent();
+  for (const std::string& item : content.items) m_driveLetterCombo.AddString(item);
+  m_driveLetterCombo.SetCurSel(content.selection);
+}
+
+bool CSeekwellDlg::CheckDeviceReachable(const std::string& deviceIp) {
+  protocol::CopyText(SelectedDeviceAddress, sizeof SelectedDeviceAddress, deviceIp.c_str());
+  share::StartReachabilityProbe(SelectedDeviceAddress);
+  if (share::WaitForDeviceReachable()) return true;
+  MessageBox(kDeviceGoneText, kWarning, ui::kMbOk | ui::kMbIconExclamation);
+  share::EnsureLinkedConnections();
+  FillDriveLetterCombo();
+  Refresh();
+  DeviceSelected = 0;
+  return false;
+}
+
+void CSeekwellDlg::OnConnectDrive() {
+  const int deviceTop = m_deviceList.GetTopIndex();
+  const int volumeTop = m_volumeList.GetTopIndex();
+  ui::BusyCursor busy(IDR_BUSY_CURSOR);
+
+  AdminLoginMode = 0;
+  protocol::LoginCredentials& credentials = protocol::GetProtocolState().loginCredentials;
+  credentials = protocol::LoginCredentials{};
+
+  std::string versionName;
+  host::GetWindowsVersionName(versionName);
+  const share::ConnectPlan plan = share::ConnectPlanFor(versionName);
+
+  const int deviceRow = SelectedRowFrom(m_deviceList, deviceTop);
+  if (deviceRow >= 0) {
+    protocol::CopyText(SelectedDeviceAddress, sizeof SelectedDeviceAddress,
+                       m_deviceList.GetItemText(deviceRow, 1).c_str());
+  }
+  const int volumeRow = SelectedRowFrom(m_volumeList, volumeTop);
+  // Without a device row the remote name would have no server: treated like a missing volume.
+  if (deviceRow < 0 || volumeRow < 0) {
+    MessageBox(kSelectVolumeText, kWarning, ui::kMbOk | ui::kMbIconExclamation);
+    return;
+  }
+  const std::string deviceIp = m_deviceList.GetItemText(deviceRow, 1);
+  const std::string deviceName = m_deviceList.GetItemText(deviceRow, 0);
+  const std::string volumeName = m_volumeList.GetItemText(volumeRow, 0);
+  const bool volumeNameExact =
+      volumeRow < static_cast<int>(m_volumeNameExact.size()) && m_volumeNameExact[static_cast<size_t>(volumeRow)];
+
+  if (!CheckDeviceReachable(deviceIp)) return;
+
+  const int letterIndex = m_driveLetterCombo.GetCurSel();
+  if (letterIndex < 0) return;
+  const std::string drive = share::DriveNameOf(m_driveLetterCombo.GetLBText(letterIndex));
+
+  // A name the code page could not hold, or one that would leave the device's share, is refused
+  // before the letter's current mapping is cancelled.
+  std::string remoteName;
+  if (drive.empty() || !volumeNameExact || !share::BuildRemoteName(deviceName, volumeName, remoteName)) {
+    MessageBox(kMapFailedText, kError, ui::kMbOk | ui::kMbIconStop);
+    return;
+  }
+
+  // Choosing a mapped letter replaces its mapping.
+  share::WNetCancelConnection2A(drive.c_str(), share::kConnectUpdateProfile, true);
+
+  const std::uint32_t result =
+      share::RunConnectAttempts(plan, remoteName.c_str(), drive.c_str(), credentials, [this] {
+        AdminLoginMode = 0;
+        login dialog(this);
+        dialog.DoModal();
+      });
+  if (result != share::kNoError) {
+    MessageBox(kMapFailedText, kError, ui::kMbOk | ui::kMbIconStop);
+    return;
+  }
+
+  const std::string confirmation = MappingConfirmation("Successfully mapped drive.");
+  if (!confirmation.empty()) MessageBox(confirmation, kConfirm, ui::kMbOk | ui::kMbIconInformation);
+
+  share::EnsureLinkedConnections();
+  FillDriveLetterCombo();
+  RefreshVolumeList(true, deviceTop);
+}
+
+void CSeekwellDlg::OnDisconnectDrive() {
+  const int deviceTop = m_deviceList.GetTopIndex();
+  const int volumeTop = m_volumeList.GetTopIndex();
+  ui::BusyCursor busy(IDR_BUSY_CURSOR);
+
+  std::string text;
+  const int volumeRow = SelectedRowFrom(m_volumeList, volumeTop);
+  if (volumeRow >= 0) {
+    text = m_volumeList.GetItemText(volumeRow, 1);
+  } else {
+    const int letterIndex = m_driveLetterCombo.GetCurSel();
+    if (letterIndex < 0) return;
+    text = m_driveLetterCombo.GetLBText(letterIndex);
+  }
+  const std::string drive = share::DriveNameOf(text);
+  // A volume without a letter has nothing to disconnect: the same message as a refused cancel.
+  if (drive.empty() ||
+      share::WNetCancelConnection2A(drive.c_str(), share::kConnectUpdateProfile, true) != share::kNoError) {
+    MessageBox(kUnmapFailedText, kError, ui::kMbOk | ui::kMbIconStop);
+    return;
+  }
+
+  const std::string confirmation = MappingConfirmation("Successfully unmapped drive.");
+  if (!confirmation.empty()) MessageBox(confirmation, kConfirm, ui::kMbOk | ui::kMbIconInformation);
+
+  share::EnsureLinkedConnections();
+  FillDriveLetterCombo();
+  RefreshVolumeList(false, deviceTop);
+}
+
+void CSeekwellDlg::OnConfiguration() {
+  const int deviceTop = m_deviceList.GetTopIndex();
+  ui::BusyCursor busy(IDR_BUSY_CURSOR);
+  const int deviceRow = SelectedRowFrom(m_deviceList, deviceTop);
+  if (deviceRow < 0) {
+    MessageBox(kSelectDeviceToConfigureText, kWarning, ui::kMbOk | ui::kMbIconExclamation);
+    return;
+  }
+  const std::string deviceIp = m_deviceList.GetItemText(deviceRow, 1);
+  if (!CheckDeviceReachable(deviceIp)) return;
+  share::LaunchWebConfiguration(deviceIp);
 }
 
 ui::Lresult CSeekwellDlg::OnSysCommand(ui::Wparam wParam, ui::Lparam) {

@@ -2,6 +2,7 @@
 // The main dialog (template 102): device list, LAN settings, iSCSI and share panels.
 
 #include <string>
+#include <vector>
 
 #include "app/colour_scheme.h"
 #include "host/sx_group_box.h"
@@ -29,6 +30,11 @@ class CSeekwellDlg : public ui::CDialog {
   void StartTargetTimer();
   void FillDeviceList();
   void Refresh();
+  // Drive mapping panel.
+  void FillDriveLetterCombo();
+  // Rebuilds list 1001 for the device row selected at or below `deviceTopRow`; after Connect the
+  // server names compare case-sensitively, after Disconnect (and a device click) they do not.
+  void RefreshVolumeList(bool serverCaseSensitive, int deviceTopRow);
 
   // Controls, bound by DoDataExchange.
   ui::CButton m_configuration, m_driveDisconnect, m_driveConnect, m_targetConnect, m_management, m_refresh;
@@ -57,11 +63,25 @@ class CSeekwellDlg : public ui::CDialog {
   void OnDeviceListClick(ui::NotifyHeader* header, ui::Lresult* result);
   void SelectDeviceRow(int row);
   void ReleaseDeviceResources();
+  void OnConnectDrive();
+  void OnDisconnectDrive();
+  void OnConfiguration();
+  // Sets SelectedDeviceAddress, probes the device and waits; on no answer tells the user and
+  // starts over with a new device search. True when the device answered.
+  bool CheckDeviceReachable(const std::string& deviceIp);
+  void FillVolumeList(const std::string& deviceName, const std::string& deviceIp, bool serverCaseSensitive);
 
   ColourScheme m_colours;
   ui::NativeHandle m_hIcon = nullptr;
   bool m_released = false;
+  // Per row of list 1001: the share name could be shown exactly in the ANSI code page (a lossy
+  // name, with '?' in it, must never be used to name a share).
+  std::vector<bool> m_volumeNameExact;
 };
+
+// The first row at or below `topRow` (the list's top visible row) whose state has the selected
+// bit, or -1: a selected row scrolled out above the visible area is not found.
+int SelectedRowFrom(const ui::CListCtrl& list, int topRow);
 
 // Address of the device selected in the device list, for drive mapping and web configuration.
 constexpr int kSelectedDeviceAddressSize = 64;

@@ -131,6 +131,81 @@ class Reader {
     return true;
   }
 
+  // "shares": each a name, or {"name", "user", "password"} for a share that needs credentials.
+  bool Shares(const json::Value& obj, const std::string& where, Device* d) {
+    const json::Value* v = obj.Find("shares");
+    if (!v) return true;
+    if (!v->IsArray()) return Fail(where, "\"shares\" must be an array");
+    d->shares.clear();
+    d->shareAccess.clear();
+    for (const auto& item : v->AsArray()) {
+      ShareAccess access;
+      std::string name;
+      if (item.IsString()) {
+        name = item.AsString();
+      } else if (item.IsObject()) {
+        std::string at = where + ", share";
+        if (!CheckMembers(item, at, {"name", "user", "password"})) return false;
+        if (!String(item, "name", at, &name, true)) return false;
+        if (!String(item, "user", at, &access.user)) return false;
+        if (!String(item, "password", at, &access.password)) return false;
+        access.credentialsRequired = item.Find("user") || item.Find("password");
+      } else {
+        return Fail(where, "a share must be a name or an object with \"name\"");
+      }
+      d->shares.push_back(std::move(name));
+      d->shareAccess.push_back(std::move(access));
+    }
+    return true;
+  }
+
+  static int DriveTypeByName(const std::string& name) {
+    static const char* const kNames[] = {"unknown", "none", "removable", "fixed", "remote", "cdrom", "ram"};
+    for (int i = 0; i < 7; ++i) {
+      if (name == kNames[i]) return i;
+    }
+    return -1;
+  }
+
+  // "Q:" or "Q", any case; 0 when the text is not a drive letter.
+  static char DriveLetter(const std::string& text) {
+    if (text.empty() || text.size() > 2 || (text.size() == 2 && text[1] != ':')) return 0;
+    char c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    return (c >= 'A' && c <= 'Z') ? c : 0;
+  }
+
+  bool Drives(const json::Value& doc, Fabric* f) {
+    if (const json::Value* drives = doc.Find("drives")) {
+      if (!drives->IsObject()) return Fail("fabric", "\"drives\" must be an object");
+      f->drives.clear();
+      for (const auto& m : drives->AsObject()) {
+        char letter = DriveLetter(m.first);
+        if (!letter) return Fail("fabric", "\"drives\" names \"" + m.first + "\", not a drive letter");
+        int type = m.second.IsString() ? DriveTypeByName(m.second.AsString()) : -1;
+        if (type < 0) {
+          return Fail("fabric", "drive " + m.first +
+                                    " must be \"fixed\", \"removable\", \"cdrom\", \"ram\", "
+                                    "\"remote\", \"unknown\" or \"none\"");
+        }
+        f->drives.push_back({letter, static_cast<uint32_t>(type)});
+      }
+    }
+    if (const json::Value* connections = doc.Find("connections")) {
+      if (!connections->IsObject()) return Fail("fabric", "\"connections\" must be an object");
+      for (const auto& m : connections->AsObject()) {
+        char letter = DriveLetter(m.first);
+        if (!letter) return Fail("fabric", "\"connections\" names \"" + m.first + "\", not a drive letter");
+        const std::string& remote = m.second.AsString();
+        if (!m.second.IsString() || remote.size() < 3 || remote.compare(0, 2, "\\\\") != 0 ||
+            remote.size() > 255) {
+          return Fail("fabric", "connection " + m.first + " must be a remote name like \\\\SERVER\\SHARE");
+        }
+        f->connections.push_back({letter, remote});
+      }
+    }
+    return true;
+  }
+
   static bool ParseHexBytes(const std::string& text, uint8_t* out, size_t count) {
     std::string digits;
     for (char c : text) {
@@ -286,7 +361,7 @@ class Reader {
     if (!String(obj, "adminUser", where, &d->adminUser)) return false;
     if (!String(obj, "adminPassword", where, &d->adminPassword)) return false;
 
-    if (!StringList(obj, "shares", where, &d->shares)) return false;
+    if (!Shares(obj, where, d)) return false;
     size_t shareText = 0;
     for (const auto& s : d->shares) {
       if (s.empty() || s.find(':') != std::string::npos || s.find('\0') != std::string::npos) {
@@ -403,6 +478,14 @@ std::string TargetEntryText(const Target& t) {
   return t.name + "|" + t.auth + "@" + t.user + "$" + EncodeBase64(t.secret);
 }
 
+const ShareAccess* Device::AccessOf(const std::string& share) const {
+  static const ShareAccess kOpen;
+  for (size_t i = 0; i < shares.size(); ++i) {
+    if (shares[i] == share) return i < shareAccess.size() ? &shareAccess[i] : &kOpen;
+  }
+  return nullptr;
+}
+
 const Device* Fabric::FindByName(const std::string& name) const {
   for (const auto& d : devices) {
     if (d.name == name) return &d;
@@ -428,7 +511,7 @@ bool LoadFabric(const std::string& jsonText, Fabric* fabric, std::string* error)
   Fabric result;
   if (!doc.IsObject()) {
     r.Fail("fabric", "the document must be an object with \"devices\"");
-  } else if (r.CheckMembers(doc, "fabric", {"devices"})) {
+  } else if (r.CheckMembers(doc, "fabric", {"devices", "drives", "connections"}) && r.Drives(doc, &result)) {
     const json::Value* devices = doc.Find("devices");
     if (!devices || !devices->IsArray()) {
       r.Fail("fabric", "\"devices\" must be an array");

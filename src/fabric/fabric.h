@@ -45,6 +45,14 @@ struct Target {
 // The entry text a device reports: name "|" auth "@" user "$" Base64(secret).
 std::string TargetEntryText(const Target& t);
 
+// What mapping a share to a drive letter asks for. A share listed as a plain string asks for nothing;
+// one given as {"name", "user", "password"} asks for that user (any case) and that password.
+struct ShareAccess {
+  bool credentialsRequired = false;
+  std::string user;
+  std::string password;
+};
+
 struct Device {
   std::string name;
   NodeId nodeId{};
@@ -62,6 +70,7 @@ struct Device {
   std::string adminUser = "admin";
   std::string adminPassword;
   std::vector<std::string> shares;
+  std::vector<ShareAccess> shareAccess;  // parallel to `shares`; may be shorter (the rest ask nothing)
   std::vector<Target> targets;
   std::vector<std::string> dhcpPool;  // addresses handed out in turn by a switch to DHCP
   std::string dhcpNetmask;            // empty: keep the netmask
@@ -71,12 +80,40 @@ struct Device {
   bool http = true;
   int httpPort = 80;
 
+  // Access rule of the share named `share` (exact name); null when the device has no such share.
+  const ShareAccess* AccessOf(const std::string& share) const;
+
   int DelayMs(Exchange e) const { return delayMs[static_cast<int>(e)]; }
   bool IsSilent(Exchange e) const { return silent[static_cast<int>(e)]; }
 };
 
+// The drive types of the simulated Windows, with GetDriveTypeA's numbers.
+constexpr uint32_t kDriveTypeUnknown = 0;
+constexpr uint32_t kDriveTypeNoRootDir = 1;
+constexpr uint32_t kDriveTypeRemovable = 2;
+constexpr uint32_t kDriveTypeFixed = 3;
+constexpr uint32_t kDriveTypeRemote = 4;
+constexpr uint32_t kDriveTypeCdRom = 5;
+constexpr uint32_t kDriveTypeRamDisk = 6;
+
+// A local drive letter ("drives": {"C:": "fixed", "E:": "removable", "R:": "ram", ...}).
+struct LocalDrive {
+  char letter = 'C';  // upper case
+  uint32_t driveType = kDriveTypeFixed;
+};
+
+// A network connection that exists before the program starts ("connections": {"Q:": "\\\\SRV\\SHARE"}).
+struct DriveConnection {
+  char letter = 'Q';  // upper case
+  std::string remoteName;
+};
+
 struct Fabric {
   std::vector<Device> devices;
+  // Without "drives" in the document: C: fixed and D: CD-ROM. Letters not listed have no root
+  // directory.
+  std::vector<LocalDrive> drives = {{'C', kDriveTypeFixed}, {'D', kDriveTypeCdRom}};
+  std::vector<DriveConnection> connections;
 
   const Device* FindByName(const std::string& name) const;
   const Device* FindByAddress(const std::string& address) const;  // first with that address

@@ -123,7 +123,10 @@ void Peer::Stop() {
 Instance::Instance() { protocol::InitDeviceSockets(state_, protocol::SystemDeviceSocketPort()); }
 
 Instance::~Instance() {
-  protocol::ClearDeviceList(state_.deviceList);
+  // As the program does at exit: the table and both name lists, then the sockets.
+  protocol::FreeDeviceList(state_.deviceList);
+  protocol::FreeNames(state_.shareNameList);
+  protocol::FreeNames(state_.targetEntryList);
   protocol::CloseDeviceSockets(state_, protocol::SystemDeviceSocketPort());
 }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace sw::fabric {
 namespace {
@@ -175,6 +176,67 @@ TEST(FabricTest, TwoDevicesMayShareAnAddressForConflictTests) {
                                       {"name": "B", "address": "10.77.0.5"}]})");
   ASSERT_EQ(f.devices.size(), 2u);
   EXPECT_EQ(f.FindByAddress("10.77.0.5")->name, "A");
+}
+
+TEST(FabricTest, SharesMayRequireCredentials) {
+  Fabric f = MustLoad(OneDevice(
+      R"("shares": ["Public", {"name": "Secure", "user": "bob", "password": "pw"}, {"name": "Open"}])"));
+  const Device& d = f.devices[0];
+  ASSERT_EQ(d.shares, (std::vector<std::string>{"Public", "Secure", "Open"}));
+  ASSERT_NE(d.AccessOf("Public"), nullptr);
+  EXPECT_FALSE(d.AccessOf("Public")->credentialsRequired);
+  EXPECT_FALSE(d.AccessOf("Open")->credentialsRequired);
+  ASSERT_NE(d.AccessOf("Secure"), nullptr);
+  EXPECT_TRUE(d.AccessOf("Secure")->credentialsRequired);
+  EXPECT_EQ(d.AccessOf("Secure")->user, "bob");
+  EXPECT_EQ(d.AccessOf("Secure")->password, "pw");
+  EXPECT_EQ(d.AccessOf("secure"), nullptr) << "share lookup is exact; the network drives fold case";
+  // A device built in code without access rules asks nothing.
+  Device bare;
+  bare.shares = {"x"};
+  ASSERT_NE(bare.AccessOf("x"), nullptr);
+  EXPECT_FALSE(bare.AccessOf("x")->credentialsRequired);
+}
+
+TEST(FabricTest, DrivesAndConnectionsOfTheSimulatedWindows) {
+  Fabric defaults = MustLoad(OneDevice(""));
+  ASSERT_EQ(defaults.drives.size(), 2u);
+  EXPECT_EQ(defaults.drives[0].letter, 'C');
+  EXPECT_EQ(defaults.drives[0].driveType, kDriveTypeFixed);
+  EXPECT_EQ(defaults.drives[1].letter, 'D');
+  EXPECT_EQ(defaults.drives[1].driveType, kDriveTypeCdRom);
+  EXPECT_TRUE(defaults.connections.empty());
+
+  Fabric f = MustLoad(R"({"devices": [], "drives": {"c:": "fixed", "E": "removable", "R:": "ram",
+                          "M:": "remote", "U:": "unknown"},
+                          "connections": {"q:": "\\\\SRV\\SHARE"}})");
+  ASSERT_EQ(f.drives.size(), 5u) << "\"drives\" replaces the defaults";
+  EXPECT_EQ(f.drives[0].letter, 'C');
+  EXPECT_EQ(f.drives[1].driveType, kDriveTypeRemovable);
+  EXPECT_EQ(f.drives[2].driveType, kDriveTypeRamDisk);
+  EXPECT_EQ(f.drives[3].driveType, kDriveTypeRemote);
+  EXPECT_EQ(f.drives[4].driveType, kDriveTypeUnknown);
+  ASSERT_EQ(f.connections.size(), 1u);
+  EXPECT_EQ(f.connections[0].letter, 'Q');
+  EXPECT_EQ(f.connections[0].remoteName, "\\\\SRV\\SHARE");
+
+  struct Case {
+    std::string text;
+    std::string expect;
+  };
+  const Case cases[] = {
+      {OneDevice(R"("shares": [{"user": "bob"}])"), "\"name\" is missing"},
+      {OneDevice(R"("shares": [{"name": "s", "pass": "x"}])"), "\"pass\" is not known"},
+      {OneDevice(R"("shares": [5])"), "a share must be"},
+      {R"({"devices": [], "drives": {"CD": "fixed"}})", "not a drive letter"},
+      {R"({"devices": [], "drives": {"C:": "hdd"}})", "must be \"fixed\""},
+      {R"({"devices": [], "connections": {"Q:": "SRV\\SHARE"}})", "remote name"},
+      {R"({"devices": [], "connections": {"1:": "\\\\SRV\\S"}})", "not a drive letter"},
+  };
+  for (const auto& c : cases) {
+    std::string error = LoadError(c.text);
+    EXPECT_NE(error.find(c.expect), std::string::npos) << c.text << "\n  -> " << error;
+  }
 }
 
 }  // namespace

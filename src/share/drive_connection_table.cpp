@@ -1,0 +1,116 @@
+#include "share/drive_connection_table.h"
+
+#include <cstdio>
+#include <cstring>
+
+#include "protocol/device_table.h"
+#include "share/network_drives.h"
+
+namespace sw::share {
+
+DriveConnectionTableArray DriveConnectionTable = {};
+
+namespace {
+
+char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
+
+bool EqualIgnoringAsciiCase(const char* a, const char* b) {
+  for (; *a && *b; ++a, ++b) {
+    if (FoldAscii(*a) != FoldAscii(*b)) return false;
+  }
+  return *a == *b;
+}
+
+bool IsLocalDriveType(unsigned type) {
+  return type == kDriveFixed || type == kDriveRemovable || type == kDriveCdRom || type == kDriveRamDisk;
+}
+
+// A: and B: are never offered, whatever they are.
+constexpr int kFirstFloppyEntry = 24;
+
+}  // namespace
+
+bool SplitRemoteName(const char* remoteName, DriveConnectionEntry& entry) {
+  std::size_t length = std::strlen(remoteName);
+  if (length < 3) return false;
+  const char* slash = std::strchr(remoteName + 2, '\\');
+  if (!slash) return false;
+  std::string server(remoteName + 2, slash);
+  protocol::CopyText(entry.server, sizeof entry.server, server.c_str());
+  protocol::CopyText(entry.share, sizeof entry.share, slash + 1);
+  return true;
+}
+
+void RefreshDriveConnections(DriveConnectionTableArray& table) {
+  for (int n = 0; n < kDriveLetterCount; ++n) {
+    DriveConnectionEntry& entry = table[n];
+    std::snprintf(entry.driveLabel, sizeof entry.driveLabel, "%c:", DriveLetterOf(n));
+    char remote[kRemoteNameSize] = {};
+    std::uint32_t length = sizeof remote;
+    if (WNetGetConnectionA(entry.driveLabel, remote, length) != kNoError) {
+      std::memset(entry.server, 0, sizeof entry.server);
+      std::memset(entry.share, 0, sizeof entry.share);
+      continue;
+    }
+    remote[sizeof remote - 1] = '\0';
+    SplitRemoteName(remote, entry);
+  }
+}
+
+void RefreshDriveConnections() { RefreshDriveConnections(DriveConnectionTable); }
+
+std::string LocationOfVolume(const DriveConnectionTableArray& table, const char* deviceName,
+                             const char* deviceIp, const char* volumeName, bool serverCaseSensitive) {
+  std::string location;
+  for (int n = 0; n < kDriveLetterCount; ++n) {
+    const DriveConnectionEntry& entry = table[n];
+    if (entry.server[0] == '\0') continue;
+    bool serverMatches =
+        serverCaseSensitive
+            ? (std::strcmp(entry.server, deviceName) == 0 || std::strcmp(entry.server, deviceIp) == 0)
+            : (EqualIgnoringAsciiCase(entry.server, deviceName) ||
+               EqualIgnoringAsciiCase(entry.server, deviceIp));
+    if (serverMatches && EqualIgnoringAsciiCase(entry.share, volumeName)) {
+      location = entry.driveLabel;
+    }
+  }
+  return location;
+}
+
+DriveLetterComboContent BuildDriveLetterCombo(const DriveConnectionTableArray& table,
+                                              const unsigned (&driveTypes)[kDriveLetterCount]) {
+  DriveLetterComboContent content;
+  int offered = 0;
+  int firstFree = 0;
+  for (int n = 0; n < kFirstFloppyEntry; ++n) {
+    if (IsLocalDriveType(driveTypes[n])) continue;
+    const DriveConnectionEntry& entry = table[n];
+    ++offered;
+    const std::string label{DriveLetterOf(n), ':'};
+    if (entry.server[0] != '\0' && entry.share[0] != '\0') {
+      content.items.push_back(label + " \\\\" + entry.server + "\\" + entry.share);
+    } else {
+      content.items.push_back(label);
+      if (firstFree == 0) firstFree = offered;
+    }
+  }
+  content.selection = firstFree - 1;
+  return content;
+}
+
+DriveLetterComboContent CurrentDriveLetterCombo() {
+  unsigned types[kDriveLetterCount];
+  for (int n = 0; n < kDriveLetterCount; ++n) {
+    char label[kDriveLabelSize];
+    std::snprintf(label, sizeof label, "%c:", DriveLetterOf(n));
+    types[n] = GetDriveTypeA(label);
+  }
+  return BuildDriveLetterCombo(DriveConnectionTable, types);
+}
+
+std::string DriveNameOf(const std::string& text) {
+  if (text.size() < 2) return std::string();
+  return text.substr(0, 2);
+}
+
+}  // namespace sw::share
