@@ -238,6 +238,8 @@ void CSeekwellDlg::Refresh() {
 void CSeekwellDlg::OnRefresh() { Refresh(); }
 
 void CSeekwellDlg::OnDeviceListClick(ui::NotifyHeader*, ui::Lresult* result) {
+  // The share query blocks for up to about 2.3 s when the device is silent.
+  ui::BusyCursor busy(IDR_BUSY_CURSOR);
   DeviceSelected = 1;
   m_deviceList.SetFocus();
   const int last = m_deviceList.GetItemCount();

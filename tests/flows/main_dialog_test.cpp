@@ -139,8 +139,15 @@ TEST_F(MainDialogFlow, RefreshShowsBusyCursorAndRebuildsTheList) {
 
 TEST_F(MainDialogFlow, SelectingDevicesFillsTheLanPanel) {
   RunApp([&](CSeekwellDlg& dlg) {
+    size_t logBefore = hl::Log().size();
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, "NAS-PLAIN")));
     EXPECT_EQ(dlg.DeviceSelected, 1);
+    // The share query runs under the busy cursor, and the arrow comes back.
+    std::vector<std::string> cursorChanges;
+    for (size_t i = logBefore; i < hl::Log().size(); ++i) {
+      if (hl::Log()[i].rfind("cursor", 0) == 0) cursorChanges.push_back(hl::Log()[i]);
+    }
+    EXPECT_EQ(cursorChanges, (std::vector<std::string>{"cursor 238", "cursor arrow"}));
     EXPECT_EQ(hl::AddressText(dlg, IDC_DEVICE_IP), "10.77.0.11");
     EXPECT_EQ(hl::AddressText(dlg, IDC_DEVICE_NETMASK), "255.255.255.0");
     EXPECT_EQ(hl::AddressText(dlg, IDC_DEVICE_GATEWAY), "10.77.0.254");
