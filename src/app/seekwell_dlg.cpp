@@ -407,12 +407,7 @@ void CSeekwellDlg::OnConnectDrive() {
     return;
   }
 
-  const std::string confirmation = MappingConfirmation("Successfully mapped drive.");
-  if (!confirmation.empty()) MessageBox(confirmation, kConfirm, ui::kMbOk | ui::kMbIconInformation);
-
-  share::EnsureLinkedConnections();
-  FillDriveLetterCombo();
-  RefreshVolumeList(true, deviceTop);
+  AfterMappingChanged("Successfully mapped drive.", true, deviceTop);
 }
 
 void CSeekwellDlg::OnDisconnectDrive() {
@@ -437,12 +432,16 @@ void CSeekwellDlg::OnDisconnectDrive() {
     return;
   }
 
-  const std::string confirmation = MappingConfirmation("Successfully unmapped drive.");
+  AfterMappingChanged("Successfully unmapped drive.", false, deviceTop);
+}
+
+void CSeekwellDlg::AfterMappingChanged(const char* confirmationText, bool serverCaseSensitive, int deviceTop) {
+  const std::string confirmation = MappingConfirmation(confirmationText);
   if (!confirmation.empty()) MessageBox(confirmation, kConfirm, ui::kMbOk | ui::kMbIconInformation);
 
   share::EnsureLinkedConnections();
   FillDriveLetterCombo();
-  RefreshVolumeList(false, deviceTop);
+  RefreshVolumeList(serverCaseSensitive, deviceTop);
 }
 
 void CSeekwellDlg::OnConfiguration() {

@@ -63,6 +63,8 @@ class CSeekwellDlg : public ui::CDialog {
   void OnDeviceListClick(ui::NotifyHeader* header, ui::Lresult* result);
   void SelectDeviceRow(int row);
   void ReleaseDeviceResources();
+  // After a mapping was made or removed: the confirmation, the policy, the letters and the volumes.
+  void AfterMappingChanged(const char* confirmationText, bool serverCaseSensitive, int deviceTop);
   void OnConnectDrive();
   void OnDisconnectDrive();
   void OnConfiguration();
