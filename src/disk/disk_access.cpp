@@ -31,7 +31,7 @@ std::int64_t GeometrySize(const DiskGeometry& g) {
 bool QueryGeometry(io::DiskHandle handle, DiskGeometry& geometry) {
   std::uint8_t buffer[kDiskGeometrySize] = {};
   std::uint32_t returned = 0;
-  if (!io::DeviceIoControl(handle, IOCTL_DISK_GET_DRIVE_GEOMETRY, nullptr, 0, buffer, sizeof buffer, &returned)) {
+  if (!io::DeviceIoControl(handle, kIoctlDiskGetDriveGeometry, nullptr, 0, buffer, sizeof buffer, &returned)) {
     return false;
   }
   return UnpackDiskGeometry(buffer, sizeof buffer, geometry);
@@ -58,7 +58,7 @@ io::DiskHandle OpenDiskForWrite(std::int32_t disk) {
 
 DriveLayout ReadDriveLayoutEx(io::DiskHandle handle, std::size_t bufferSize, bool* callSucceeded) {
   std::vector<std::uint8_t> buffer(bufferSize, 0);
-  bool ok = io::DeviceIoControl(handle, IOCTL_DISK_GET_DRIVE_LAYOUT_EX, nullptr, 0, buffer.data(),
+  bool ok = io::DeviceIoControl(handle, kIoctlDiskGetDriveLayoutEx, nullptr, 0, buffer.data(),
                                 static_cast<std::uint32_t>(buffer.size()), nullptr);
   if (!ok) std::fill(buffer.begin(), buffer.end(), 0);
   if (callSucceeded != nullptr) *callSucceeded = ok;
@@ -70,7 +70,7 @@ DriveLayout ReadDriveLayoutEx(io::DiskHandle handle, std::size_t bufferSize, boo
 DriveLayout ReadDriveLayout(io::DiskHandle handle, LayoutCalls calls, bool* callSucceeded) {
   if (calls == LayoutCalls::Extended) return ReadDriveLayoutEx(handle, kExtendedLayoutBufferSize, callSucceeded);
   std::vector<std::uint8_t> buffer(kLegacyLayoutBufferSize, 0);
-  bool ok = io::DeviceIoControl(handle, IOCTL_DISK_GET_DRIVE_LAYOUT, nullptr, 0, buffer.data(),
+  bool ok = io::DeviceIoControl(handle, kIoctlDiskGetDriveLayout, nullptr, 0, buffer.data(),
                                 static_cast<std::uint32_t>(buffer.size()), nullptr);
   if (!ok) std::fill(buffer.begin(), buffer.end(), 0);
   if (callSucceeded != nullptr) *callSucceeded = ok;
@@ -82,16 +82,16 @@ DriveLayout ReadDriveLayout(io::DiskHandle handle, LayoutCalls calls, bool* call
 bool WriteDriveLayout(io::DiskHandle handle, LayoutCalls calls, const DriveLayout& layout, bool flush) {
   if (calls == LayoutCalls::Legacy) {
     std::vector<std::uint8_t> buffer = PackDriveLayout(layout, kLegacyLayoutBufferSize);
-    bool ok = io::DeviceIoControl(handle, IOCTL_DISK_SET_DRIVE_LAYOUT, buffer.data(),
+    bool ok = io::DeviceIoControl(handle, kIoctlDiskSetDriveLayout, buffer.data(),
                                   static_cast<std::uint32_t>(buffer.size()), nullptr, 0, nullptr);
     if (flush) io::FlushDisk(handle);
     return ok;
   }
   std::vector<std::uint8_t> buffer = PackDriveLayoutEx(layout, kExtendedLayoutBufferSize);
-  bool ok = io::DeviceIoControl(handle, IOCTL_DISK_SET_DRIVE_LAYOUT_EX, buffer.data(),
+  bool ok = io::DeviceIoControl(handle, kIoctlDiskSetDriveLayoutEx, buffer.data(),
                                 static_cast<std::uint32_t>(buffer.size()), nullptr, 0, nullptr);
   if (flush) io::FlushDisk(handle);
-  io::DeviceIoControl(handle, IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, nullptr);
+  io::DeviceIoControl(handle, kIoctlDiskUpdateProperties, nullptr, 0, nullptr, 0, nullptr);
   return ok;
 }
 

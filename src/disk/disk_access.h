@@ -39,7 +39,7 @@ io::DiskHandle OpenDiskForWrite(std::int32_t disk);
 DriveLayout ReadDriveLayout(io::DiskHandle handle, LayoutCalls calls, bool* callSucceeded = nullptr);
 // The extended GET call into `bufferSize` bytes, result likewise not checked.
 DriveLayout ReadDriveLayoutEx(io::DiskHandle handle, std::size_t bufferSize, bool* callSucceeded = nullptr);
-// The chosen SET call with 552 or 768 bytes; for the extended calls IOCTL_DISK_UPDATE_PROPERTIES
+// The chosen SET call with 552 or 768 bytes; for the extended calls kIoctlDiskUpdateProperties
 // follows. `flush` puts FlushFileBuffers between the two, as the table writes do.
 bool WriteDriveLayout(io::DiskHandle handle, LayoutCalls calls, const DriveLayout& layout, bool flush);
 

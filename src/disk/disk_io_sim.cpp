@@ -50,7 +50,7 @@ void InitialiseSystemSector(std::uint8_t* sector, std::uint64_t size) {
   std::memset(sector, 0, kMbrSectorSize);
   MbrEntry entries[4];
   entries[0].status = 0x80;
-  entries[0].type = PARTITION_IFS;
+  entries[0].type = kPartitionIfs;
   entries[0].firstLba = 2048;
   std::uint64_t sectors = size / kBytesPerSector;
   std::uint64_t count = sectors > 2048 ? sectors - 2048 : 0;
@@ -137,8 +137,8 @@ DiskGeometry GeometryOf(const Disk& disk) {
 
 PartitionEntry EntryFromMbr(const MbrEntry& e, std::uint32_t slot) {
   PartitionEntry entry;
-  if (e.type == PARTITION_ENTRY_UNUSED) return entry;
-  bool container = e.type == PARTITION_EXTENDED || e.type == PARTITION_XINT13_EXTENDED;
+  if (e.type == kPartitionEntryUnused) return entry;
+  bool container = e.type == kPartitionExtended || e.type == kPartitionXint13Extended;
   entry.StartingOffset = static_cast<std::int64_t>(e.firstLba) * kBytesPerSector;
   entry.PartitionLength = static_cast<std::int64_t>(e.sectorCount) * kBytesPerSector;
   entry.HiddenSectors = e.firstLba;
@@ -177,7 +177,7 @@ bool ReadGptEntries(const Disk& disk, DriveLayout& layout) {
     for (int b = 0; b < 16; ++b) used = used || e[b] != 0;
     if (!used) continue;
     PartitionEntry entry;
-    entry.PartitionStyle = PARTITION_STYLE_GPT;
+    entry.PartitionStyle = kPartitionStyleGpt;
     std::uint64_t first = Get64(e + 32), last = Get64(e + 40);
     entry.StartingOffset = static_cast<std::int64_t>(first * kBytesPerSector);
     entry.PartitionLength = last >= first ? static_cast<std::int64_t>((last - first + 1) * kBytesPerSector) : 0;
@@ -196,16 +196,16 @@ bool ReadLayout(const Disk& disk, bool extended, DriveLayout& layout) {
   layout = DriveLayout{};
   switch (ClassifySector(mbr)) {
     case SectorStyle::Raw:
-      layout.PartitionStyle = extended ? PARTITION_STYLE_RAW : PARTITION_STYLE_MBR;
+      layout.PartitionStyle = extended ? kPartitionStyleRaw : kPartitionStyleMbr;
       return true;
     case SectorStyle::GptProtective:
       if (!extended) return false;  // the legacy calls know no GPT
-      layout.PartitionStyle = PARTITION_STYLE_GPT;
+      layout.PartitionStyle = kPartitionStyleGpt;
       return ReadGptEntries(disk, layout);
     case SectorStyle::Mbr:
       break;
   }
-  layout.PartitionStyle = PARTITION_STYLE_MBR;
+  layout.PartitionStyle = kPartitionStyleMbr;
   layout.Signature = mbr.diskSignature;
   layout.PartitionCount = 4;
   for (std::uint32_t i = 0; i < 4; ++i) layout.entries.push_back(EntryFromMbr(mbr.entries[i], i));
@@ -216,12 +216,12 @@ bool ReadLayout(const Disk& disk, bool extended, DriveLayout& layout) {
 // cannot be expressed on this disk: not sector-aligned, over sector 0, past the end, or beyond
 // what 32-bit sector numbers reach.
 bool WriteLayout(Disk& disk, const DriveLayout& layout) {
-  if (layout.PartitionStyle != PARTITION_STYLE_MBR) return false;
+  if (layout.PartitionStyle != kPartitionStyleMbr) return false;
   MbrEntry entries[4];
   const std::int64_t size = static_cast<std::int64_t>(disk.config.sizeBytes);
   for (std::size_t i = 0; i < 4 && i < layout.entries.size(); ++i) {
     const PartitionEntry& e = layout.entries[i];
-    if (e.PartitionType == PARTITION_ENTRY_UNUSED || e.PartitionLength <= 0) continue;
+    if (e.PartitionType == kPartitionEntryUnused || e.PartitionLength <= 0) continue;
     if (e.StartingOffset < kBytesPerSector || e.StartingOffset % kBytesPerSector != 0 ||
         e.PartitionLength % kBytesPerSector != 0 || e.PartitionLength > size - e.StartingOffset) {
       return false;
@@ -249,13 +249,13 @@ bool Control(Disk& disk, DiskAccess access, std::uint32_t code, const std::uint8
     return true;
   };
   switch (code) {
-    case IOCTL_DISK_GET_DRIVE_GEOMETRY:
+    case kIoctlDiskGetDriveGeometry:
       return give(PackDiskGeometry(GeometryOf(disk)));
-    case IOCTL_DISK_GET_LENGTH_INFO:
+    case kIoctlDiskGetLengthInfo:
       return give(PackLengthInformation(static_cast<std::int64_t>(disk.config.sizeBytes)));
-    case IOCTL_DISK_GET_DRIVE_LAYOUT:
-    case IOCTL_DISK_GET_DRIVE_LAYOUT_EX: {
-      bool extended = code == IOCTL_DISK_GET_DRIVE_LAYOUT_EX;
+    case kIoctlDiskGetDriveLayout:
+    case kIoctlDiskGetDriveLayoutEx: {
+      bool extended = code == kIoctlDiskGetDriveLayoutEx;
       DriveLayout layout;
       if (!ReadLayout(disk, extended, layout)) return false;
       std::size_t need = extended ? kDriveLayoutExHeaderSize + layout.entries.size() * kPartitionInformationExSize
@@ -263,20 +263,20 @@ bool Control(Disk& disk, DiskAccess access, std::uint32_t code, const std::uint8
       if (outSize < need) return false;  // ERROR_INSUFFICIENT_BUFFER
       return give(extended ? PackDriveLayoutEx(layout, need) : PackDriveLayout(layout, need));
     }
-    case IOCTL_DISK_SET_DRIVE_LAYOUT:
-    case IOCTL_DISK_SET_DRIVE_LAYOUT_EX: {
+    case kIoctlDiskSetDriveLayout:
+    case kIoctlDiskSetDriveLayoutEx: {
       if (!writable || in == nullptr) return false;
       DriveLayout layout;
-      bool unpacked = code == IOCTL_DISK_SET_DRIVE_LAYOUT ? UnpackDriveLayout(in, inSize, layout)
+      bool unpacked = code == kIoctlDiskSetDriveLayout ? UnpackDriveLayout(in, inSize, layout)
                                                           : UnpackDriveLayoutEx(in, inSize, layout);
       if (!unpacked || !WriteLayout(disk, layout)) return false;
       returned = 0;
       return true;
     }
-    case IOCTL_DISK_CREATE_DISK: {
+    case kIoctlDiskCreateDisk: {
       CreateDisk create;
       if (!writable || !UnpackCreateDisk(in, inSize, create)) return false;
-      if (create.PartitionStyle != PARTITION_STYLE_MBR) return false;  // GPT creation is not modelled
+      if (create.PartitionStyle != kPartitionStyleMbr) return false;  // GPT creation is not modelled
       std::uint8_t sector[kMbrSectorSize] = {};
       MbrEntry none[4];
       WriteMbrSector(sector, create.Signature, none, kTracksPerCylinder, kSectorsPerTrack);
@@ -284,7 +284,7 @@ bool Control(Disk& disk, DiskAccess access, std::uint32_t code, const std::uint8
       returned = 0;
       return true;
     }
-    case IOCTL_DISK_UPDATE_PROPERTIES:
+    case kIoctlDiskUpdateProperties:
       returned = 0;
       return true;
     default:

@@ -8,7 +8,7 @@
 //
 // Geometry reported: 512-byte sectors, 63 sectors per track, 255 tracks per cylinder, and as many
 // whole cylinders as the size holds (so the geometry's size may be below the image size, as on
-// Windows); IOCTL_DISK_GET_LENGTH_INFO reports the whole size.
+// Windows); kIoctlDiskGetLengthInfo reports the whole size.
 //
 // Default set: disk 0, the local system disk (64 GiB, in memory, one NTFS partition from 1 MiB).
 

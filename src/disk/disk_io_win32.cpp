@@ -11,14 +11,14 @@
 
 namespace sw::disk::io {
 
-static_assert(IOCTL_DISK_GET_DRIVE_GEOMETRY == ::IOCTL_DISK_GET_DRIVE_GEOMETRY, "control code");
-static_assert(IOCTL_DISK_GET_DRIVE_LAYOUT == ::IOCTL_DISK_GET_DRIVE_LAYOUT, "control code");
-static_assert(IOCTL_DISK_SET_DRIVE_LAYOUT == ::IOCTL_DISK_SET_DRIVE_LAYOUT, "control code");
-static_assert(IOCTL_DISK_GET_DRIVE_LAYOUT_EX == ::IOCTL_DISK_GET_DRIVE_LAYOUT_EX, "control code");
-static_assert(IOCTL_DISK_SET_DRIVE_LAYOUT_EX == ::IOCTL_DISK_SET_DRIVE_LAYOUT_EX, "control code");
-static_assert(IOCTL_DISK_CREATE_DISK == ::IOCTL_DISK_CREATE_DISK, "control code");
-static_assert(IOCTL_DISK_UPDATE_PROPERTIES == ::IOCTL_DISK_UPDATE_PROPERTIES, "control code");
-static_assert(IOCTL_DISK_GET_LENGTH_INFO == ::IOCTL_DISK_GET_LENGTH_INFO, "control code");
+static_assert(kIoctlDiskGetDriveGeometry == IOCTL_DISK_GET_DRIVE_GEOMETRY, "control code");
+static_assert(kIoctlDiskGetDriveLayout == IOCTL_DISK_GET_DRIVE_LAYOUT, "control code");
+static_assert(kIoctlDiskSetDriveLayout == IOCTL_DISK_SET_DRIVE_LAYOUT, "control code");
+static_assert(kIoctlDiskGetDriveLayoutEx == IOCTL_DISK_GET_DRIVE_LAYOUT_EX, "control code");
+static_assert(kIoctlDiskSetDriveLayoutEx == IOCTL_DISK_SET_DRIVE_LAYOUT_EX, "control code");
+static_assert(kIoctlDiskCreateDisk == IOCTL_DISK_CREATE_DISK, "control code");
+static_assert(kIoctlDiskUpdateProperties == IOCTL_DISK_UPDATE_PROPERTIES, "control code");
+static_assert(kIoctlDiskGetLengthInfo == IOCTL_DISK_GET_LENGTH_INFO, "control code");
 
 static_assert(sizeof(DISK_GEOMETRY) == kDiskGeometrySize, "DISK_GEOMETRY");
 static_assert(offsetof(DISK_GEOMETRY, MediaType) == 8 && offsetof(DISK_GEOMETRY, TracksPerCylinder) == 12 &&

@@ -75,7 +75,7 @@ void PackPartitionInformation(const PartitionEntry& e, std::uint8_t* out) {
 
 PartitionEntry UnpackPartitionInformation(const std::uint8_t* in) {
   PartitionEntry e;
-  e.PartitionStyle = PARTITION_STYLE_MBR;
+  e.PartitionStyle = kPartitionStyleMbr;
   e.StartingOffset = Get64(in);
   e.PartitionLength = Get64(in + 8);
   e.HiddenSectors = Get32(in + 16);
@@ -129,7 +129,7 @@ std::vector<std::uint8_t> PackDriveLayout(const DriveLayout& layout, std::size_t
 bool UnpackDriveLayout(const std::uint8_t* data, std::size_t size, DriveLayout& layout) {
   layout = DriveLayout{};
   if (data == nullptr || size < kDriveLayoutHeaderSize) return false;
-  layout.PartitionStyle = PARTITION_STYLE_MBR;
+  layout.PartitionStyle = kPartitionStyleMbr;
   layout.PartitionCount = Get32(data);
   layout.Signature = Get32(data + 4);
   std::size_t n = EntriesReadable(layout.PartitionCount, size, kDriveLayoutHeaderSize, kPartitionInformationSize);
@@ -144,7 +144,7 @@ std::vector<std::uint8_t> PackDriveLayoutEx(const DriveLayout& layout, std::size
   if (bufferSize < kDriveLayoutExHeaderSize) return out;
   Put32(&out[0], layout.PartitionStyle);
   Put32(&out[4], layout.PartitionCount);
-  if (layout.PartitionStyle == PARTITION_STYLE_MBR) Put32(&out[8], layout.Signature);
+  if (layout.PartitionStyle == kPartitionStyleMbr) Put32(&out[8], layout.Signature);
   std::size_t room = (bufferSize - kDriveLayoutExHeaderSize) / kPartitionInformationExSize;
   for (std::size_t i = 0; i < layout.entries.size() && i < room; ++i) {
     PackPartitionInformationEx(layout.entries[i], &out[kDriveLayoutExHeaderSize + i * kPartitionInformationExSize]);
@@ -157,7 +157,7 @@ bool UnpackDriveLayoutEx(const std::uint8_t* data, std::size_t size, DriveLayout
   if (data == nullptr || size < kDriveLayoutExHeaderSize) return false;
   layout.PartitionStyle = Get32(data);
   layout.PartitionCount = Get32(data + 4);
-  if (layout.PartitionStyle == PARTITION_STYLE_MBR) layout.Signature = Get32(data + 8);
+  if (layout.PartitionStyle == kPartitionStyleMbr) layout.Signature = Get32(data + 8);
   std::size_t n = EntriesReadable(layout.PartitionCount, size, kDriveLayoutExHeaderSize, kPartitionInformationExSize);
   for (std::size_t i = 0; i < n; ++i) {
     layout.entries.push_back(UnpackPartitionInformationEx(data + kDriveLayoutExHeaderSize + i * kPartitionInformationExSize));
@@ -169,7 +169,7 @@ bool UnpackDriveLayoutEx(const std::uint8_t* data, std::size_t size, DriveLayout
 std::vector<std::uint8_t> PackCreateDisk(const CreateDisk& create) {
   std::vector<std::uint8_t> out(kCreateDiskSize, 0);
   Put32(&out[0], create.PartitionStyle);
-  if (create.PartitionStyle == PARTITION_STYLE_MBR) Put32(&out[4], create.Signature);
+  if (create.PartitionStyle == kPartitionStyleMbr) Put32(&out[4], create.Signature);
   return out;
 }
 
@@ -177,7 +177,7 @@ bool UnpackCreateDisk(const std::uint8_t* data, std::size_t size, CreateDisk& cr
   create = CreateDisk{};
   if (data == nullptr || size < kCreateDiskSize) return false;
   create.PartitionStyle = Get32(data);
-  if (create.PartitionStyle == PARTITION_STYLE_MBR) create.Signature = Get32(data + 4);
+  if (create.PartitionStyle == kPartitionStyleMbr) create.Signature = Get32(data + 4);
   return true;
 }
 

@@ -2,6 +2,8 @@
 // The disk control codes and the published Windows structures they carry, packed and unpacked
 // byte by byte (little-endian, the published offsets) so that the same buffers go to Windows and
 // to the simulated disks. Only the members the program uses are named; packing zeroes the rest.
+// The constants carry our own names (kIoctlDiskGetDriveGeometry for IOCTL_DISK_GET_DRIVE_GEOMETRY,
+// kPartitionIfs for PARTITION_IFS, ...): the Windows names are macros in <winioctl.h>.
 
 #include <cstddef>
 #include <cstdint>
@@ -9,24 +11,24 @@
 
 namespace sw::disk {
 
-constexpr std::uint32_t IOCTL_DISK_GET_DRIVE_GEOMETRY = 0x00070000;
-constexpr std::uint32_t IOCTL_DISK_GET_DRIVE_LAYOUT = 0x0007400C;
-constexpr std::uint32_t IOCTL_DISK_SET_DRIVE_LAYOUT = 0x0007C010;
-constexpr std::uint32_t IOCTL_DISK_GET_DRIVE_LAYOUT_EX = 0x00070050;
-constexpr std::uint32_t IOCTL_DISK_SET_DRIVE_LAYOUT_EX = 0x0007C054;
-constexpr std::uint32_t IOCTL_DISK_CREATE_DISK = 0x0007C058;
-constexpr std::uint32_t IOCTL_DISK_UPDATE_PROPERTIES = 0x00070140;
-constexpr std::uint32_t IOCTL_DISK_GET_LENGTH_INFO = 0x0007405C;
+constexpr std::uint32_t kIoctlDiskGetDriveGeometry = 0x00070000;
+constexpr std::uint32_t kIoctlDiskGetDriveLayout = 0x0007400C;
+constexpr std::uint32_t kIoctlDiskSetDriveLayout = 0x0007C010;
+constexpr std::uint32_t kIoctlDiskGetDriveLayoutEx = 0x00070050;
+constexpr std::uint32_t kIoctlDiskSetDriveLayoutEx = 0x0007C054;
+constexpr std::uint32_t kIoctlDiskCreateDisk = 0x0007C058;
+constexpr std::uint32_t kIoctlDiskUpdateProperties = 0x00070140;
+constexpr std::uint32_t kIoctlDiskGetLengthInfo = 0x0007405C;
 
-constexpr std::uint32_t PARTITION_STYLE_MBR = 0;
-constexpr std::uint32_t PARTITION_STYLE_GPT = 1;
-constexpr std::uint32_t PARTITION_STYLE_RAW = 2;
+constexpr std::uint32_t kPartitionStyleMbr = 0;
+constexpr std::uint32_t kPartitionStyleGpt = 1;
+constexpr std::uint32_t kPartitionStyleRaw = 2;
 
-constexpr std::uint8_t PARTITION_ENTRY_UNUSED = 0x00;
-constexpr std::uint8_t PARTITION_EXTENDED = 0x05;
-constexpr std::uint8_t PARTITION_IFS = 0x07;
-constexpr std::uint8_t PARTITION_XINT13_EXTENDED = 0x0F;
-constexpr std::uint8_t PARTITION_GPT_PROTECTIVE = 0xEE;
+constexpr std::uint8_t kPartitionEntryUnused = 0x00;
+constexpr std::uint8_t kPartitionExtended = 0x05;
+constexpr std::uint8_t kPartitionIfs = 0x07;
+constexpr std::uint8_t kPartitionXint13Extended = 0x0F;
+constexpr std::uint8_t kPartitionGptProtective = 0xEE;
 
 constexpr std::size_t kDiskGeometrySize = 24;
 constexpr std::size_t kPartitionInformationSize = 32;
@@ -53,7 +55,7 @@ struct DiskGeometry {
 // One entry of either layout: PARTITION_INFORMATION (legacy) or PARTITION_INFORMATION_EX with its
 // MBR member (extended). PartitionStyle exists only in the extended form.
 struct PartitionEntry {
-  std::uint32_t PartitionStyle = PARTITION_STYLE_MBR;
+  std::uint32_t PartitionStyle = kPartitionStyleMbr;
   std::int64_t StartingOffset = 0;
   std::int64_t PartitionLength = 0;
   std::uint32_t HiddenSectors = 0;
@@ -68,7 +70,7 @@ struct PartitionEntry {
 // legacy form is always MBR). `entries` holds what the buffer had room for, which may be fewer
 // than PartitionCount says.
 struct DriveLayout {
-  std::uint32_t PartitionStyle = PARTITION_STYLE_MBR;
+  std::uint32_t PartitionStyle = kPartitionStyleMbr;
   std::uint32_t PartitionCount = 0;
   std::uint32_t Signature = 0;
   std::vector<PartitionEntry> entries;
@@ -76,7 +78,7 @@ struct DriveLayout {
 
 // CREATE_DISK with its MBR member.
 struct CreateDisk {
-  std::uint32_t PartitionStyle = PARTITION_STYLE_MBR;
+  std::uint32_t PartitionStyle = kPartitionStyleMbr;
   std::uint32_t Signature = 0;
 };
 

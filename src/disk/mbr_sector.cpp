@@ -35,7 +35,7 @@ MbrSector ParseMbrSector(const std::uint8_t* sector) {
 SectorStyle ClassifySector(const MbrSector& mbr) {
   if (!mbr.hasMarker) return SectorStyle::Raw;
   for (const auto& e : mbr.entries) {
-    if (e.type == PARTITION_GPT_PROTECTIVE) return SectorStyle::GptProtective;
+    if (e.type == kPartitionGptProtective) return SectorStyle::GptProtective;
   }
   return SectorStyle::Mbr;
 }
@@ -67,7 +67,7 @@ void WriteMbrSector(std::uint8_t* sector, std::uint32_t diskSignature, const Mbr
     std::uint8_t* e = sector + kMbrTableOffset + 16 * i;
     const MbrEntry& entry = entries[i];
     for (int b = 0; b < 16; ++b) e[b] = 0;
-    if (entry.type == PARTITION_ENTRY_UNUSED) continue;
+    if (entry.type == kPartitionEntryUnused) continue;
     e[0] = entry.status;
     LbaToChs(entry.firstLba, heads, sectorsPerTrack, e + 1);
     e[4] = entry.type;

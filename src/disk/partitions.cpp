@@ -91,7 +91,7 @@ std::vector<std::uint32_t> SignaturesInUse() {
     DriveLayout layout = ReadDriveLayoutEx(handle, kExtendedLayoutBufferSize, &ok);
     if (!ok) layout = ReadDriveLayout(handle, LayoutCalls::Legacy, &ok);
     io::CloseDisk(handle);
-    if (ok && layout.PartitionStyle == PARTITION_STYLE_MBR && layout.Signature != 0) {
+    if (ok && layout.PartitionStyle == kPartitionStyleMbr && layout.Signature != 0) {
       signatures.push_back(layout.Signature);
     }
   }
@@ -104,7 +104,7 @@ std::uint32_t NewDiskSignature(const RandomSource& random) {
 
 InitResult EnsureDiskInitialized(SessionDiskHandle& disk, LayoutCalls calls, DriveLayout& layout,
                                  DiskPrompts& prompts, const RandomSource& random) {
-  if (calls == LayoutCalls::Extended && layout.PartitionStyle != PARTITION_STYLE_MBR) {
+  if (calls == LayoutCalls::Extended && layout.PartitionStyle != kPartitionStyleMbr) {
     prompts.ShowNotHandled();
     disk.Close();
     return InitResult::Abandon;
@@ -120,21 +120,21 @@ InitResult EnsureDiskInitialized(SessionDiskHandle& disk, LayoutCalls calls, Dri
     fresh.Signature = NewDiskSignature(random);
     fresh.entries.resize(kPrimaryEntries);
     std::vector<std::uint8_t> buffer = PackDriveLayout(fresh, kLegacyLayoutBufferSize);
-    io::DeviceIoControl(disk.Get(), IOCTL_DISK_SET_DRIVE_LAYOUT, buffer.data(),
+    io::DeviceIoControl(disk.Get(), kIoctlDiskSetDriveLayout, buffer.data(),
                         static_cast<std::uint32_t>(buffer.size()), nullptr, 0, nullptr);
     layout = fresh;
     return InitResult::Proceed;
   }
   CreateDisk create;
-  create.PartitionStyle = PARTITION_STYLE_MBR;
+  create.PartitionStyle = kPartitionStyleMbr;
   create.Signature = NewDiskSignature(random);
   std::vector<std::uint8_t> buffer = PackCreateDisk(create);
-  if (!io::DeviceIoControl(disk.Get(), IOCTL_DISK_CREATE_DISK, buffer.data(), static_cast<std::uint32_t>(buffer.size()),
+  if (!io::DeviceIoControl(disk.Get(), kIoctlDiskCreateDisk, buffer.data(), static_cast<std::uint32_t>(buffer.size()),
                            nullptr, 0, nullptr)) {
     disk.Close();
     return InitResult::Abandon;
   }
-  io::DeviceIoControl(disk.Get(), IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, nullptr);
+  io::DeviceIoControl(disk.Get(), kIoctlDiskUpdateProperties, nullptr, 0, nullptr, 0, nullptr);
   layout = ReadDriveLayoutEx(disk.Get(), kExtendedLayoutBufferSize);
   return InitResult::Proceed;
 }
@@ -194,10 +194,10 @@ void FillNewPartitionEntry(PartitionEntry& entry, std::int64_t start, std::uint3
   entry.StartingOffset = start;
   entry.PartitionLength = static_cast<std::int64_t>(requestedMiB) * kMiB;
   entry.PartitionNumber = number;
-  if (extendedPath) entry.PartitionStyle = PARTITION_STYLE_MBR;
+  if (extendedPath) entry.PartitionStyle = kPartitionStyleMbr;
   entry.RewritePartition = 1;
   entry.BootIndicator = 0;
-  entry.PartitionType = PARTITION_IFS;
+  entry.PartitionType = kPartitionIfs;
   entry.RecognizedPartition = 1;
   entry.HiddenSectors = bytesPerSector != 0 ? static_cast<std::uint32_t>(start / bytesPerSector) : 0;
 }
@@ -211,7 +211,7 @@ void EmptyPartitionEntry(PartitionEntry& entry, bool extendedPath) {
   entry.BootIndicator = 0;
   entry.RecognizedPartition = 0;
   entry.RewritePartition = 1;
-  if (extendedPath) entry.PartitionStyle = PARTITION_STYLE_MBR;
+  if (extendedPath) entry.PartitionStyle = kPartitionStyleMbr;
 }
 
 std::string ProgressText(int percent) {
@@ -261,7 +261,7 @@ bool DeletePartitionEntry(std::int32_t disk, std::int32_t number, const SessionD
 DriveLayout WholeDiskTable(std::int64_t diskSize, std::uint32_t requestedMiB, std::uint32_t bytesPerSector,
                            std::uint32_t signature) {
   DriveLayout layout;
-  layout.PartitionStyle = PARTITION_STYLE_MBR;
+  layout.PartitionStyle = kPartitionStyleMbr;
   layout.PartitionCount = 4;
   layout.Signature = signature;
   layout.entries.resize(kPrimaryEntries);
@@ -271,7 +271,7 @@ DriveLayout WholeDiskTable(std::int64_t diskSize, std::uint32_t requestedMiB, st
   first.PartitionLength = std::min(static_cast<std::int64_t>(requestedMiB) * kMiB, diskSize - kWizardPartitionStart);
   first.HiddenSectors = bytesPerSector != 0 ? static_cast<std::uint32_t>(kWizardPartitionStart / bytesPerSector) : 0;
   first.PartitionNumber = 1;
-  first.PartitionType = PARTITION_IFS;
+  first.PartitionType = kPartitionIfs;
   first.BootIndicator = 0;
   first.RecognizedPartition = 1;
   return layout;
@@ -293,22 +293,22 @@ bool WritePartitionTableForWizard(std::int32_t disk, std::optional<std::uint32_t
   DriveLayout table = WholeDiskTable(size, mib, geometry.BytesPerSector, NewDiskSignature(random));
   if (calls == LayoutCalls::Legacy) {
     std::vector<std::uint8_t> buffer = PackDriveLayout(table, kLegacyLayoutBufferSize);
-    io::DeviceIoControl(handle.Get(), IOCTL_DISK_SET_DRIVE_LAYOUT, buffer.data(),
+    io::DeviceIoControl(handle.Get(), kIoctlDiskSetDriveLayout, buffer.data(),
                         static_cast<std::uint32_t>(buffer.size()), nullptr, 0, nullptr);
   } else {
     std::vector<std::uint8_t> buffer = PackDriveLayoutEx(table, kWizardLayoutExBufferSize);
-    io::DeviceIoControl(handle.Get(), IOCTL_DISK_SET_DRIVE_LAYOUT_EX, buffer.data(),
+    io::DeviceIoControl(handle.Get(), kIoctlDiskSetDriveLayoutEx, buffer.data(),
                         static_cast<std::uint32_t>(buffer.size()), nullptr, 0, nullptr);
-    io::DeviceIoControl(handle.Get(), IOCTL_DISK_UPDATE_PROPERTIES, nullptr, 0, nullptr, 0, nullptr);
+    io::DeviceIoControl(handle.Get(), kIoctlDiskUpdateProperties, nullptr, 0, nullptr, 0, nullptr);
   }
   return true;
 }
 
 bool LayoutWouldBeErased(const DriveLayout& layout) {
-  if (layout.PartitionStyle == PARTITION_STYLE_GPT) return true;
-  if (layout.PartitionStyle != PARTITION_STYLE_MBR) return false;
+  if (layout.PartitionStyle == kPartitionStyleGpt) return true;
+  if (layout.PartitionStyle != kPartitionStyleMbr) return false;
   for (std::size_t i = 0; i < Examined(layout); ++i) {
-    if (layout.entries[i].PartitionType != PARTITION_ENTRY_UNUSED && layout.entries[i].PartitionLength > 0) return true;
+    if (layout.entries[i].PartitionType != kPartitionEntryUnused && layout.entries[i].PartitionLength > 0) return true;
   }
   return false;
 }
@@ -317,7 +317,7 @@ std::string DescribeErasedContents(std::int32_t disk, const DriveLayout& layout,
                                    const std::vector<PartitionVolume>& volumes) {
   char line[160];
   std::string text;
-  if (layout.PartitionStyle == PARTITION_STYLE_GPT) {
+  if (layout.PartitionStyle == kPartitionStyleGpt) {
     std::snprintf(line, sizeof line, "Disk %d uses the GPT partition style and holds %u partition(s).\n", disk,
                   layout.PartitionCount);
     text += line;
@@ -326,7 +326,7 @@ std::string DescribeErasedContents(std::int32_t disk, const DriveLayout& layout,
     text += line;
     for (std::size_t i = 0; i < Examined(layout); ++i) {
       const PartitionEntry& e = layout.entries[i];
-      if (e.PartitionType == PARTITION_ENTRY_UNUSED || e.PartitionLength <= 0) continue;
+      if (e.PartitionType == kPartitionEntryUnused || e.PartitionLength <= 0) continue;
       std::string what;
       for (const auto& v : volumes) {
         if (v.disk == disk && v.partition == static_cast<std::int32_t>(e.PartitionNumber) && e.PartitionNumber != 0) {

@@ -88,7 +88,7 @@ enum class InitResult { Proceed, Abandon };
 
 // Run on a freshly read `layout`: a non-MBR disk (extended calls) is refused with the message; an
 // empty table is initialised when the user agrees (legacy: a four-entry table with a new signature
-// through IOCTL_DISK_SET_DRIVE_LAYOUT; extended: IOCTL_DISK_CREATE_DISK, update, read again);
+// through kIoctlDiskSetDriveLayout; extended: kIoctlDiskCreateDisk, update, read again);
 // otherwise the layout stands. On Abandon the disk is closed.
 InitResult EnsureDiskInitialized(SessionDiskHandle& disk, LayoutCalls calls, DriveLayout& layout,
                                  DiskPrompts& prompts, const RandomSource& random = {});
