@@ -1,0 +1,407 @@
+// Partition table changes on simulated disks, judged by sfdisk reading the image files.
+// SW_DISK_PROPERTY_STEPS sets the length of the random Add/Delete run (default 40);
+// SW_DISK_SHOW_DUMPS=1 prints the sfdisk dumps of the operation sequence.
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "disk/disk_access.h"
+#include "disk/disk_io_sim.h"
+#include "disk/partitions.h"
+#include "host/version_api_sim.h"
+
+namespace sw::disk {
+namespace {
+
+namespace fs = std::filesystem;
+
+constexpr std::uint64_t kCylinder = 255ull * 63 * 512;
+constexpr std::uint64_t kDiskSize = 16 * kCylinder;  // 125 MiB, whole cylinders: geometry = image size
+
+struct Part {
+  int number = 0;
+  std::uint64_t start = 0;
+  std::uint64_t size = 0;
+  std::string type;
+};
+
+std::string Shell(const std::string& command, int* status = nullptr) {
+  std::string out;
+  std::FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return out;
+  char buffer[512];
+  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+  int rc = pclose(pipe);
+  if (status != nullptr) *status = rc;
+  return out;
+}
+
+std::string Dump(const std::string& image) { return Shell("sfdisk --dump '" + image + "' 2>&1"); }
+
+bool Verify(const std::string& image) {
+  int status = -1;
+  Shell("sfdisk --verify '" + image + "' >/dev/null 2>&1", &status);
+  return status == 0;
+}
+
+std::vector<Part> Parts(const std::string& image) {
+  std::vector<Part> parts;
+  std::string dump = Dump(image);
+  std::size_t pos = 0;
+  while ((pos = dump.find(image, pos)) != std::string::npos) {
+    std::size_t eol = dump.find('\n', pos);
+    std::string line = dump.substr(pos + image.size(), eol - pos - image.size());
+    pos = eol;
+    Part p;
+    unsigned long long start = 0, size = 0;
+    char type[16] = "";
+    if (std::sscanf(line.c_str(), "%d : start= %llu, size= %llu, type=%15[0-9a-fA-F]", &p.number, &start, &size, type) == 4) {
+      p.start = start;
+      p.size = size;
+      p.type = type;
+      parts.push_back(p);
+    }
+  }
+  return parts;
+}
+
+std::string LabelId(const std::string& image) {
+  std::string dump = Dump(image);
+  std::size_t at = dump.find("label-id: ");
+  return at == std::string::npos ? "" : dump.substr(at + 10, dump.find('\n', at) - at - 10);
+}
+
+std::string ReadFile(const std::string& path) {
+  std::string bytes;
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return bytes;
+  std::vector<char> chunk(1 << 20);
+  std::size_t n;
+  while ((n = std::fread(chunk.data(), 1, chunk.size(), f)) > 0) bytes.append(chunk.data(), n);
+  std::fclose(f);
+  return bytes;
+}
+
+class ScriptedPrompts : public DiskPrompts {
+ public:
+  explicit ScriptedPrompts(bool initialize) : initialize_(initialize) {}
+  void ShowNotHandled() override { ++notHandled; }
+  bool AskInitialize() override {
+    ++asked;
+    return initialize_;
+  }
+  int notHandled = 0;
+  int asked = 0;
+
+ private:
+  bool initialize_;
+};
+
+class DiskImageTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    char pattern[] = "/tmp/sw-disk-XXXXXX";
+    ASSERT_NE(mkdtemp(pattern), nullptr);
+    dir_ = pattern;
+    host::version_api::ResetSimulatedWindows();
+    sim::ResetSimulatedDisks();
+  }
+  void TearDown() override {
+    sim::ResetSimulatedDisks();
+    host::version_api::ResetSimulatedWindows();
+    fs::remove_all(dir_);
+  }
+
+  std::string Image(const std::string& name, std::uint64_t size, const std::string& sfdiskScript = "") {
+    std::string path = dir_ + "/" + name;
+    std::ofstream(path, std::ios::binary).close();
+    fs::resize_file(path, size);
+    if (!sfdiskScript.empty()) {
+      int status = -1;
+      Shell("printf '" + sfdiskScript + "' | sfdisk -q '" + path + "' >/dev/null 2>&1", &status);
+      EXPECT_EQ(status, 0) << sfdiskScript;
+    }
+    return path;
+  }
+
+  // Disk 0 the system disk (in memory), `number` the session disk on `image`.
+  void UseDisks(std::vector<sim::SimulatedDisk> extra) {
+    sim::SimulatedDisk system;
+    system.number = 0;
+    system.sizeBytes = 64ull << 30;
+    system.local = true;
+    extra.insert(extra.begin(), system);
+    sim::SetSimulatedDisks(extra);
+  }
+
+  void UseWindows(const char* name) {
+    host::version_api::SimulatedWindows windows;
+    ASSERT_TRUE(host::version_api::ParseSimulatedWindows(name, windows));
+    host::version_api::SetSimulatedWindows(windows);
+  }
+
+  // Add through the same steps the disk manager takes: refresh, prepare, write.
+  CreatePartitionResult Add(std::int32_t disk, int row, std::uint32_t mib, const SessionDisks& sessions,
+                            DiskPrompts& prompts) {
+    DiskLayoutRead read = ReadDiskRegions(disk);
+    AddPreparation prep = PrepareAddPartition(disk, read.regions, row, sessions, prompts);
+    if (prep.outcome != AddOutcome::Ready) return {};
+    prep.request.requestedMiB = mib;
+    return CreatePartitionTableEntry(prep.request, sessions);
+  }
+
+  void Show(const char* step, const std::string& image) {
+    const char* show = std::getenv("SW_DISK_SHOW_DUMPS");
+    if (show != nullptr && *show == '1') std::printf("--- %s\n%s", step, Dump(image).c_str());
+  }
+
+  std::string dir_;
+};
+
+const SessionDisks kSessions(std::vector<std::int32_t>{2});
+
+TEST_F(DiskImageTest, InitialiseAddTwiceDeleteAndWizardTableAsSfdiskReadsThem) {
+  std::string image = Image("disk2.img", kDiskSize);
+  UseDisks({{2, image, kDiskSize, false}});
+  ScriptedPrompts yes(true);
+
+  // Raw disk: the extended calls report it raw, which is not handled; the legacy calls read an empty
+  // table, so on Windows 2000 the first Add asks, initialises and writes into the last unused slot.
+  EXPECT_EQ(Add(2, 0, 30, kSessions, yes).opened, false);
+  EXPECT_EQ(yes.notHandled, 1);
+  UseWindows("2000");
+  CreatePartitionResult first = Add(2, 0, 30, kSessions, yes);
+  UseWindows("win7");
+  EXPECT_EQ(yes.asked, 1);
+  ASSERT_TRUE(first.written);
+  EXPECT_EQ(first.partitionNumber, 4u);
+  std::string label = LabelId(image);
+  EXPECT_NE(label, "");
+  EXPECT_NE(label, "0x00000000");
+  EXPECT_NE(label, "0x5ec0a11d");  // the system disk's
+  Show("initialise + Add 30 MiB", image);
+  ASSERT_TRUE(Verify(image));
+  auto parts = Parts(image);
+  ASSERT_EQ(parts.size(), 1u);
+  EXPECT_EQ(parts[0].number, 4);
+  EXPECT_EQ(parts[0].start, 63u);
+  EXPECT_EQ(parts[0].size, 30u * 2048);
+  EXPECT_EQ(parts[0].type, "7");
+
+  CreatePartitionResult second = Add(2, 1, 50, kSessions, yes);
+  ASSERT_TRUE(second.written);
+  EXPECT_EQ(yes.asked, 1);  // an initialised disk is not asked about again
+  Show("Add 50 MiB", image);
+  ASSERT_TRUE(Verify(image));
+  parts = Parts(image);
+  ASSERT_EQ(parts.size(), 2u);
+  EXPECT_EQ(parts[0].number, static_cast<int>(second.partitionNumber));
+  EXPECT_EQ(parts[0].start, 63u + 30u * 2048);
+  EXPECT_EQ(parts[0].size, 50u * 2048);
+  EXPECT_EQ(LabelId(image), label);
+
+  ASSERT_TRUE(DeletePartitionEntry(2, 4, kSessions, yes));
+  Show("Delete partition 4", image);
+  ASSERT_TRUE(Verify(image));
+  parts = Parts(image);
+  ASSERT_EQ(parts.size(), 1u);
+  EXPECT_EQ(parts[0].number, static_cast<int>(second.partitionNumber));
+
+  // The wizard asks first, naming what it would erase; an oversize request ends at the last byte.
+  WizardEraseCheck check = CheckWizardErase(2, {{2, static_cast<std::int32_t>(second.partitionNumber), "F:\\", "NTFS"}});
+  EXPECT_TRUE(check.wouldErase);
+  EXPECT_NE(check.question.find("Disk 2"), std::string::npos);
+  EXPECT_NE(check.question.find("50 MB, NTFS on F:\\"), std::string::npos) << check.question;
+  sim::ClearDiskCalls();
+  ASSERT_TRUE(WritePartitionTableForWizard(2, 100000, kSessions));
+  Show("wizard table, 100000 MiB requested", image);
+  ASSERT_TRUE(Verify(image));
+  parts = Parts(image);
+  ASSERT_EQ(parts.size(), 1u);
+  EXPECT_EQ(parts[0].number, 1);
+  EXPECT_EQ(parts[0].start, 63u);
+  EXPECT_EQ((parts[0].start + parts[0].size) * 512, static_cast<std::uint64_t>(ReadDiskSize(2)));
+  bool sent2496 = false;
+  for (const auto& call : sim::DiskCalls()) {
+    sent2496 = sent2496 || (call.code == kIoctlDiskSetDriveLayoutEx && call.inSize == 2496);
+  }
+  EXPECT_TRUE(sent2496);
+  EXPECT_FALSE(CheckWizardErase(2, {}).question.empty());
+}
+
+TEST_F(DiskImageTest, Windows2000UsesTheLegacyCalls) {
+  UseWindows("2000");
+  std::string image = Image("disk2.img", kDiskSize);
+  UseDisks({{2, image, kDiskSize, false}});
+  ScriptedPrompts yes(true);
+  sim::ClearDiskCalls();
+  ASSERT_TRUE(Add(2, 0, 50, kSessions, yes).written);
+  ASSERT_TRUE(DeletePartitionEntry(2, 4, kSessions, yes));
+  ASSERT_TRUE(WritePartitionTableForWizard(2, std::nullopt, kSessions));  // whole MiB of the disk
+  int legacySets = 0;
+  for (const auto& call : sim::DiskCalls()) {
+    EXPECT_NE(call.code, kIoctlDiskCreateDisk);
+    if (call.code == kIoctlDiskSetDriveLayout) {
+      EXPECT_EQ(call.inSize, 552u);
+      ++legacySets;
+    }
+  }
+  EXPECT_EQ(legacySets, 3);  // initialise, delete, wizard
+  ASSERT_TRUE(Verify(image));
+  auto parts = Parts(image);
+  ASSERT_EQ(parts.size(), 1u);
+  EXPECT_EQ(parts[0].size * 512, kDiskSize / kMiB * kMiB);
+  EXPECT_NE(LabelId(image), "0x00000000");
+}
+
+TEST_F(DiskImageTest, AddRefusesAFifthAndNumbersIntoTheLastUnusedSlot) {
+  std::string full = Image("full.img", kDiskSize,
+                           "label: dos\\nsize=20M,type=7\\nsize=20M,type=7\\nsize=20M,type=7\\nsize=20M,type=7\\n");
+  std::string gappy = Image("gappy.img", kDiskSize, "label: dos\\nsize=20M,type=7\\nsize=20M,type=7\\nsize=20M,type=7\\n");
+  Shell("sfdisk -q --delete '" + gappy + "' 2 >/dev/null 2>&1");
+  UseDisks({{2, full, kDiskSize, false}, {3, gappy, kDiskSize, false}});
+  const SessionDisks sessions(std::vector<std::int32_t>{2, 3});
+  ScriptedPrompts yes(true);
+
+  std::string before = ReadFile(full);
+  DiskLayoutRead read = ReadDiskRegions(2);
+  ASSERT_EQ(CountPartitions(read.regions), 4u);
+  EXPECT_EQ(PrepareAddPartition(2, read.regions, static_cast<int>(read.regions.size()) - 1, sessions, yes).outcome,
+            AddOutcome::TooManyPartitions);
+  EXPECT_EQ(ReadFile(full), before);
+
+  read = ReadDiskRegions(3);
+  int freeRow = -1;
+  for (std::size_t i = 0; i < read.regions.size(); ++i) {
+    if (read.regions[i].number == 0 && freeRow < 0) freeRow = static_cast<int>(i);
+  }
+  ASSERT_GE(freeRow, 0);
+  AddPreparation prep = PrepareAddPartition(3, read.regions, freeRow, sessions, yes);
+  ASSERT_EQ(prep.outcome, AddOutcome::Ready);
+  EXPECT_EQ(prep.request.slot, 3);
+  EXPECT_EQ(prep.request.newNumber, 4u);
+  prep.request.requestedMiB = 10;
+  EXPECT_EQ(CreatePartitionTableEntry(prep.request, sessions).partitionNumber, 4u);
+  ASSERT_TRUE(Verify(gappy));
+  auto parts = Parts(gappy);
+  ASSERT_EQ(parts.size(), 3u);
+  EXPECT_EQ(parts[2].number, 4);
+  EXPECT_EQ(parts[2].size, 10u * 2048);
+  EXPECT_EQ(yes.asked, 0);
+}
+
+TEST_F(DiskImageTest, DisksOfNoSessionAreNeverWritten) {
+  std::string local = Image("local.img", kDiskSize, "label: dos\\nsize=20M,type=7\\n");
+  std::string stranger = Image("stranger.img", kDiskSize);
+  UseDisks({{1, local, kDiskSize, true}, {3, stranger, kDiskSize, false}});
+  const SessionDisks sessions(std::vector<std::int32_t>{0, 2});  // disk 0 listed by mistake
+  ScriptedPrompts yes(true);
+  const std::string localBefore = ReadFile(local), strangerBefore = ReadFile(stranger);
+  for (std::int32_t disk : {0, 1, 3}) {
+    DiskLayoutRead read = ReadDiskRegions(disk);
+    ASSERT_FALSE(read.regions.empty()) << disk;  // reading is allowed
+    EXPECT_EQ(PrepareAddPartition(disk, read.regions, 0, sessions, yes).outcome, AddOutcome::Stopped) << disk;
+    PartitionRequest request;
+    request.disk = disk;
+    request.regionStart = 200 * kMiB;
+    request.requestedMiB = 10;
+    EXPECT_FALSE(CreatePartitionTableEntry(request, sessions).opened) << disk;
+    EXPECT_FALSE(DeletePartitionEntry(disk, 1, sessions, yes)) << disk;
+    EXPECT_FALSE(WritePartitionTableForWizard(disk, std::nullopt, sessions)) << disk;
+  }
+  EXPECT_EQ(yes.asked, 0);
+  EXPECT_EQ(ReadFile(local), localBefore);
+  EXPECT_EQ(ReadFile(stranger), strangerBefore);
+  for (const auto& call : sim::DiskCalls()) {
+    EXPECT_TRUE(call.code != kIoctlDiskSetDriveLayout && call.code != kIoctlDiskSetDriveLayoutEx &&
+                call.code != kIoctlDiskCreateDisk);
+  }
+}
+
+TEST_F(DiskImageTest, GptIsNotHandledAndARefusedInitialisationChangesNothing) {
+  std::string gpt = Image("gpt.img", kDiskSize, "label: gpt\\nsize=20M\\nsize=20M\\n");
+  std::string raw = Image("raw.img", kDiskSize);
+  UseDisks({{2, gpt, kDiskSize, false}, {3, raw, kDiskSize, false}});
+  const SessionDisks sessions(std::vector<std::int32_t>{2, 3});
+  const std::string gptBefore = ReadFile(gpt), rawBefore = ReadFile(raw);
+
+  ScriptedPrompts no(false);
+  DiskLayoutRead read = ReadDiskRegions(2);
+  EXPECT_EQ(PrepareAddPartition(2, read.regions, 0, sessions, no).outcome, AddOutcome::Abandoned);
+  EXPECT_FALSE(DeletePartitionEntry(2, 1, sessions, no));
+  EXPECT_EQ(no.notHandled, 2);
+  WizardEraseCheck check = CheckWizardErase(2, {});
+  EXPECT_TRUE(check.wouldErase);
+  EXPECT_NE(check.question.find("Disk 2 uses the GPT partition style and holds 2 partition(s)"), std::string::npos)
+      << check.question;
+
+  UseWindows("2000");  // the legacy calls see the raw disk as an empty table and ask
+  read = ReadDiskRegions(3);
+  EXPECT_EQ(PrepareAddPartition(3, read.regions, 0, sessions, no).outcome, AddOutcome::Abandoned);
+  EXPECT_EQ(no.asked, 1);
+  UseWindows("win7");
+  EXPECT_FALSE(CheckWizardErase(3, {}).wouldErase);
+  EXPECT_EQ(ReadFile(gpt), gptBefore);
+  EXPECT_EQ(ReadFile(raw), rawBefore);
+}
+
+// Random Add and Delete (either call set, chosen afresh each step) never leave a table sfdisk
+// rejects, keep the regions in step with what sfdisk reads, and never touch a byte past sector 0.
+TEST_F(DiskImageTest, PropertyRandomAddAndDeleteKeepTheTableValid) {
+  const char* stepsText = std::getenv("SW_DISK_PROPERTY_STEPS");
+  const int steps = stepsText != nullptr ? std::atoi(stepsText) : 40;
+  std::string image = Image("disk2.img", kDiskSize, "label: dos\\n");
+  {
+    std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
+    for (std::uint64_t offset : {std::uint64_t{512}, std::uint64_t{kMiB}, kDiskSize / 2, kDiskSize - 512}) {
+      f.seekp(static_cast<std::streamoff>(offset));
+      f << "data that must stay";
+    }
+  }
+  const std::string before = ReadFile(image).substr(512);
+  UseDisks({{2, image, kDiskSize, false}});
+  ScriptedPrompts yes(true);
+  std::mt19937 rng(static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
+  int adds = 0, deletes = 0, sfdiskRuns = 0;
+  const auto started = std::chrono::steady_clock::now();
+  for (int step = 0; step < steps; ++step) {
+    if (rng() % 4 == 0) {
+      UseWindows(rng() % 2 == 0 ? "2000" : "win7");
+    }
+    DiskLayoutRead read = ReadDiskRegions(2);
+    std::vector<int> freeRows, partitions;
+    for (std::size_t i = 0; i < read.regions.size(); ++i) {
+      (read.regions[i].number == 0 ? freeRows : partitions).push_back(static_cast<int>(i));
+    }
+    bool add = !freeRows.empty() && partitions.size() < 4 && (partitions.empty() || rng() % 3 != 0);
+    if (add) {
+      int row = freeRows[rng() % freeRows.size()];
+      auto available = static_cast<std::uint32_t>(read.regions[row].length / kMiB);
+      ASSERT_TRUE(Add(2, row, 1 + rng() % available, SessionDisks(std::vector<std::int32_t>{2}), yes).written);
+      ++adds;
+    } else if (!partitions.empty()) {
+      int row = partitions[rng() % partitions.size()];
+      ASSERT_TRUE(DeletePartitionEntry(2, read.regions[row].number, kSessions, yes));
+      ++deletes;
+    }
+    ASSERT_TRUE(Verify(image)) << "step " << step << "\n" << Dump(image);
+    ASSERT_EQ(Parts(image).size(), CountPartitions(ReadDiskRegions(2).regions)) << "step " << step;
+    sfdiskRuns += 2;
+  }
+  EXPECT_EQ(ReadFile(image).substr(512), before);
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+  std::printf("property: %d steps (%d adds, %d deletes), %d sfdisk runs, %.2f s\n", steps, adds, deletes,
+              sfdiskRuns, seconds);
+  EXPECT_GT(adds, 0);
+}
+
+}  // namespace
+}  // namespace sw::disk
