@@ -40,6 +40,7 @@ struct SimState {
   std::map<std::int32_t, Disk> disks;
   std::map<std::intptr_t, OpenHandle> handles;
   std::intptr_t nextHandle = 1;
+  int failingLayoutReads = 0;
   std::vector<sim::DiskCall> calls;
 };
 
@@ -256,6 +257,10 @@ bool Control(Disk& disk, DiskAccess access, std::uint32_t code, const std::uint8
     case kIoctlDiskGetDriveLayout:
     case kIoctlDiskGetDriveLayoutEx: {
       bool extended = code == kIoctlDiskGetDriveLayoutEx;
+      if (g_state.failingLayoutReads > 0) {
+        --g_state.failingLayoutReads;
+        return false;
+      }
       DriveLayout layout;
       if (!ReadLayout(disk, extended, layout)) return false;
       std::size_t need = extended ? kDriveLayoutExHeaderSize + layout.entries.size() * kPartitionInformationExSize
@@ -366,6 +371,11 @@ std::vector<SimulatedDisk> SimulatedDisks() {
 void ResetSimulatedDisks() {
   std::lock_guard<std::recursive_mutex> lock(io::g_mutex);
   io::g_state = io::SimState{};
+}
+
+void FailNextLayoutReads(int count) {
+  std::lock_guard<std::recursive_mutex> lock(io::g_mutex);
+  io::g_state.failingLayoutReads = count;
 }
 
 std::vector<DiskCall> DiskCalls() {

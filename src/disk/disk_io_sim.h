@@ -31,6 +31,10 @@ std::vector<SimulatedDisk> SimulatedDisks();
 // Back to the default set; forgets the call log.
 void ResetSimulatedDisks();
 
+// The next `count` layout GET calls (either set, any disk) fail, as a driver that refuses them;
+// a failed read is what makes the extended calls see an empty table.
+void FailNextLayoutReads(int count);
+
 // Every DeviceIoControl, in order, so tests see which call set an operation used.
 struct DiskCall {
   std::int32_t disk = -1;

@@ -262,6 +262,28 @@ TEST_F(DiskImageTest, Windows2000UsesTheLegacyCalls) {
   EXPECT_NE(LabelId(image), "0x00000000");
 }
 
+// The extended calls initialise with CREATE_DISK when the layout read came back empty.
+TEST_F(DiskImageTest, ExtendedInitialisationCreatesAnMbrDisk) {
+  std::string image = Image("disk2.img", kDiskSize);
+  UseDisks({{2, image, kDiskSize, false}});
+  ScriptedPrompts yes(true);
+  DiskLayoutRead read = ReadDiskRegions(2);
+  sim::FailNextLayoutReads(1);
+  AddPreparation prep = PrepareAddPartition(2, read.regions, 0, kSessions, yes);
+  ASSERT_EQ(prep.outcome, AddOutcome::Ready);
+  EXPECT_EQ(yes.asked, 1);
+  EXPECT_EQ(yes.notHandled, 0);
+  ASSERT_TRUE(Verify(image));
+  EXPECT_TRUE(Parts(image).empty());
+  EXPECT_NE(LabelId(image), "0x00000000");
+  prep.request.requestedMiB = 10;
+  ASSERT_TRUE(CreatePartitionTableEntry(prep.request, kSessions).written);
+  ASSERT_EQ(Parts(image).size(), 1u);
+  bool created = false;
+  for (const auto& call : sim::DiskCalls()) created = created || (call.code == kIoctlDiskCreateDisk && call.inSize == 24);
+  EXPECT_TRUE(created);
+}
+
 TEST_F(DiskImageTest, AddRefusesAFifthAndNumbersIntoTheLastUnusedSlot) {
   std::string full = Image("full.img", kDiskSize,
                            "label: dos\\nsize=20M,type=7\\nsize=20M,type=7\\nsize=20M,type=7\\nsize=20M,type=7\\n");
