@@ -35,7 +35,16 @@ std::vector<DiskRegion> ComputeDiskRegions(const DriveLayout& layout, std::uint3
     }
   }
   SortRegionsByStart(regions);
-  const std::vector<DiskRegion> partitions = regions;
+  // Extended containers (number 0) are not shown, but their space holds logical drives: the gaps
+  // are measured around them too, so that it is never offered as free.
+  std::vector<DiskRegion> partitions = regions;
+  for (std::size_t i = 0; i < examined; ++i) {
+    const PartitionEntry& e = layout.entries[i];
+    if (e.PartitionNumber == 0 && (e.PartitionType == kPartitionExtended || e.PartitionType == kPartitionXint13Extended)) {
+      partitions.push_back(DiskRegion{0, e.StartingOffset, e.PartitionLength, e.StartingOffset + e.PartitionLength});
+    }
+  }
+  SortRegionsByStart(partitions);
 
   auto addFree = [&](std::int64_t start, std::int64_t end) {
     if (end - start > kMinimumFreeStretchExclusive) regions.push_back(DiskRegion{0, start, end - start, end});

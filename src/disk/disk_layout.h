@@ -64,6 +64,7 @@ void SortRegionsByStart(std::vector<DiskRegion>& regions);
 // Partitions among the first four entries (number 1..15) and the free gaps longer than
 // kMinimumFreeStretchExclusive: a leading gap from 63 sectors (unless an entry starts exactly
 // there), the gaps between neighbours, and a trailing gap up to `roundedSize`; sorted by start.
+// An extended container is no region of its own but no gap either.
 std::vector<DiskRegion> ComputeDiskRegions(const DriveLayout& layout, std::uint32_t bytesPerSector,
                                            std::int64_t roundedSize);
 

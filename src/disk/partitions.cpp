@@ -140,9 +140,14 @@ InitResult EnsureDiskInitialized(SessionDiskHandle& disk, LayoutCalls calls, Dri
 }
 
 int FindSlot(const DriveLayout& layout, std::int32_t number) {
-  int slot = 0;
+  int slot = -1;
   for (std::size_t i = 0; i < Examined(layout); ++i) {
-    if (static_cast<std::int64_t>(layout.entries[i].PartitionNumber) == number) slot = static_cast<int>(i);
+    const PartitionEntry& e = layout.entries[i];
+    // An extended container also carries number 0 but is not free: writing over it loses its
+    // logical drives.
+    bool matches = number == 0 ? (e.PartitionNumber == 0 && e.PartitionType == kPartitionEntryUnused)
+                               : static_cast<std::int64_t>(e.PartitionNumber) == number;
+    if (matches) slot = static_cast<int>(i);
   }
   return slot;
 }
@@ -182,6 +187,7 @@ AddPreparation PrepareAddPartition(std::int32_t disk, const std::vector<DiskRegi
   result.request.calls = calls;
   result.request.disk = disk;
   result.request.slot = FindSlot(layout, region.number);
+  if (result.request.slot < 0) return result;  // nothing safe to write into
   result.request.newNumber = NextPartitionNumber(layout);
   result.request.regionStart = region.start;
   result.request.regionLength = region.length;
@@ -253,8 +259,10 @@ bool DeletePartitionEntry(std::int32_t disk, std::int32_t number, const SessionD
   DriveLayout layout = ReadDriveLayout(handle.Get(), calls);
   if (EnsureDiskInitialized(handle, calls, layout, prompts, random) == InitResult::Abandon) return false;
   EnsureFourEntries(layout);
-  EmptyPartitionEntry(layout.entries[static_cast<std::size_t>(FindSlot(layout, number))],
-                      calls == LayoutCalls::Extended);
+  // A number the table no longer holds (the view is stale) must not empty some other slot.
+  const int slot = FindSlot(layout, number);
+  if (number == 0 || slot < 0) return false;
+  EmptyPartitionEntry(layout.entries[static_cast<std::size_t>(slot)], calls == LayoutCalls::Extended);
   return WriteDriveLayout(handle.Get(), calls, layout, true);
 }
 

@@ -94,7 +94,8 @@ InitResult EnsureDiskInitialized(SessionDiskHandle& disk, LayoutCalls calls, Dri
                                  DiskPrompts& prompts, const RandomSource& random = {});
 
 // Slot rules of Add and Delete: the last of the first four entries whose PartitionNumber equals
-// `number` (0 finds the last unused entry), 0 when none does.
+// `number`; for 0 the last unused entry (an extended container is not unused). -1 when none
+// matches: the caller then writes nothing, rather than slot 0, which holds some other partition.
 int FindSlot(const DriveLayout& layout, std::int32_t number);
 // 1 + the largest PartitionNumber of the first four entries.
 std::uint32_t NextPartitionNumber(const DriveLayout& layout);
@@ -115,7 +116,8 @@ struct PartitionRequest {
 
 enum class AddOutcome {
   TooManyPartitions,  // show kOnlyFourPartitionsText
-  Stopped,            // silently: no geometry, no selection, not a session disk, cannot open
+  Stopped,            // silently: no geometry, no selection, not a session disk, cannot open,
+                      // no unused entry
   Abandoned,          // EnsureDiskInitialized abandoned
   Ready,              // open the Partition dialog with `request`
 };
@@ -149,7 +151,8 @@ struct CreatePartitionResult {
 CreatePartitionResult CreatePartitionTableEntry(const PartitionRequest& request, const SessionDisks& sessions,
                                                 const std::function<void(int)>& progress = {});
 
-// The table change of Delete for the partition `number` of `disk`. False when nothing was written.
+// The table change of Delete for the partition `number` of `disk`. False when nothing was written,
+// including when no entry holds `number`.
 bool DeletePartitionEntry(std::int32_t disk, std::int32_t number, const SessionDisks& sessions,
                           DiskPrompts& prompts, const RandomSource& random = {});
 

@@ -320,6 +320,25 @@ TEST_F(DiskImageTest, AddRefusesAFifthAndNumbersIntoTheLastUnusedSlot) {
   EXPECT_EQ(yes.asked, 0);
 }
 
+// The extended container's space holds logical drives: it is never offered, never overwritten,
+// and a Delete of a number the table no longer holds empties no other slot.
+TEST_F(DiskImageTest, ExtendedContainersAndStaleNumbersAreLeftAlone) {
+  std::string image = Image("ext.img", kDiskSize,
+                            "label: dos\\nsize=10M,type=7\\nsize=10M,type=7\\nsize=10M,type=7\\nsize=40M,type=5\\n"
+                            "start=65536,size=10M,type=83\\n");
+  UseDisks({{2, image, kDiskSize, false}});
+  ScriptedPrompts yes(true);
+  DiskLayoutRead read = ReadDiskRegions(2);
+  ASSERT_EQ(read.regions.size(), 4u);
+  EXPECT_EQ(read.regions[3].number, 0);
+  EXPECT_EQ(read.regions[3].start, (63488 + 81920) * 512LL);  // after the container, not inside it
+  const std::string before = ReadFile(image);
+  // Three partitions and a container: the only entry with number 0 is the container.
+  EXPECT_EQ(PrepareAddPartition(2, read.regions, 3, kSessions, yes).outcome, AddOutcome::Stopped);
+  EXPECT_FALSE(DeletePartitionEntry(2, 7, kSessions, yes));
+  EXPECT_EQ(ReadFile(image), before);
+}
+
 TEST_F(DiskImageTest, DisksOfNoSessionAreNeverWritten) {
   std::string local = Image("local.img", kDiskSize, "label: dos\\nsize=20M,type=7\\n");
   std::string stranger = Image("stranger.img", kDiskSize);
