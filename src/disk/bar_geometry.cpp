@@ -18,7 +18,9 @@ std::vector<BarRect> LayoutBarSegments(const DiskLayoutView& view, const BarRect
   CGantt gantt;
   std::int32_t total = 0;
   for (int j = 0; j < c; ++j) {
-    auto mib = static_cast<std::int32_t>(view.segments[j].length / kMiB);
+    // Bounded so that sixteen of them cannot overflow the 32-bit total.
+    const std::int64_t lengthMiB = std::clamp<std::int64_t>(view.segments[j].length / kMiB, 0, 0x7FFFFFF);
+    auto mib = static_cast<std::int32_t>(lengthMiB);
     gantt.Add(mib);
     total += mib;
   }

@@ -3,9 +3,21 @@
 #include "disk/disk_layout.h"
 
 #include <cstdio>
+#include <limits>
 #include <utility>
 
 namespace sw::disk {
+
+namespace {
+
+// Offsets a driver could never report (negative, or an end past 2^63) are left out rather than
+// overflow the arithmetic below.
+bool ValidSpan(const PartitionEntry& e) {
+  return e.StartingOffset >= 0 && e.PartitionLength >= 0 &&
+         e.StartingOffset <= std::numeric_limits<std::int64_t>::max() - e.PartitionLength;
+}
+
+}  // namespace
 
 std::int64_t RoundDownToMiB(std::int64_t size) { return (size / kMiB) * kMiB; }
 
@@ -25,7 +37,7 @@ std::vector<DiskRegion> ComputeDiskRegions(const DriveLayout& layout, std::uint3
   const std::size_t examined = layout.entries.size() < kPrimaryEntries ? layout.entries.size() : kPrimaryEntries;
   for (std::size_t i = 0; i < examined; ++i) {
     const PartitionEntry& e = layout.entries[i];
-    if (e.PartitionNumber >= 1 && e.PartitionNumber <= 15) {
+    if (e.PartitionNumber >= 1 && e.PartitionNumber <= 15 && ValidSpan(e)) {
       DiskRegion r;
       r.number = static_cast<std::int32_t>(e.PartitionNumber);
       r.start = e.StartingOffset;
@@ -40,7 +52,7 @@ std::vector<DiskRegion> ComputeDiskRegions(const DriveLayout& layout, std::uint3
   std::vector<DiskRegion> partitions = regions;
   for (std::size_t i = 0; i < examined; ++i) {
     const PartitionEntry& e = layout.entries[i];
-    if (e.PartitionNumber == 0 && (e.PartitionType == kPartitionExtended || e.PartitionType == kPartitionXint13Extended)) {
+    if (e.PartitionNumber == 0 && ValidSpan(e) && (e.PartitionType == kPartitionExtended || e.PartitionType == kPartitionXint13Extended)) {
       partitions.push_back(DiskRegion{0, e.StartingOffset, e.PartitionLength, e.StartingOffset + e.PartitionLength});
     }
   }

@@ -1,0 +1,39 @@
+// Any bytes a disk driver or an image may hand back: layout buffers of both call sets, geometry
+// and a sector 0, on through the region computation, the diagnostic rows and the bar.
+
+#include <cstddef>
+#include <cstdint>
+#include <cstring>
+
+#include "disk/bar_geometry.h"
+#include "disk/disk_layout.h"
+#include "disk/disk_structures.h"
+#include "disk/mbr_sector.h"
+
+using namespace sw::disk;
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  DiskGeometry geometry;
+  UnpackDiskGeometry(data, size, geometry);
+  for (bool extended : {false, true}) {
+    DriveLayout layout;
+    if (extended) {
+      UnpackDriveLayoutEx(data, size, layout);
+    } else {
+      UnpackDriveLayout(data, size, layout);
+    }
+    // Sizes as a disk could report them: up to 2^40 sectors of up to 64 KiB.
+    std::int64_t rounded = RoundDownToMiB(static_cast<std::int64_t>(geometry.Cylinders & 0xFFFFFFFFFFll) * 512);
+    auto regions = ComputeDiskRegions(layout, geometry.BytesPerSector & 0xFFFF, rounded);
+    for (const auto& r : regions) FormatRegionRow(r);
+    DiskLayoutView view = BuildLayoutView(1, regions, {{1, 1, "E:\\", "NTFS"}});
+    for (const auto& rect : LayoutBarSegments(view, BarRect{0, 0, 415, 80})) (void)rect;
+    for (int i = 0; i < view.count; ++i) BarSegmentText(view.segments[i]);
+  }
+  std::uint8_t sector[kMbrSectorSize] = {};
+  std::memcpy(sector, data, size < sizeof sector ? size : sizeof sector);
+  MbrSector mbr = ParseMbrSector(sector);
+  ClassifySector(mbr);
+  WriteMbrSector(sector, mbr.diskSignature, mbr.entries, 255, 63);
+  return 0;
+}
