@@ -1,11 +1,9 @@
 #include "app/seekwell_dlg.h"
 
-#include <cstring>
-
 #include "app/about_dlg.h"
 #include "app/device_port.h"
-#include "app/dotted_address.h"
 #include "app/login_dlg.h"
+#include "app/panel_rules.h"
 #include "host/windows_version.h"
 #include "protocol/discovery.h"
 #include "protocol/exchanges.h"
@@ -67,14 +65,6 @@ void InsertColumns(ui::CListCtrl& list, const ColumnSpec (&columns)[N]) {
     list.InsertColumn(static_cast<int>(i), columns[i].heading, ui::kLvcfmtLeft, columns[i].width);
   }
   list.SetExtendedStyle(list.GetExtendedStyle() | ui::kLvsExFullRowSelect);
-}
-
-// The address shown by an IP control, or false when any field is blank.
-bool ReadAddressBytes(const ui::CIPAddressCtrl& control, std::uint8_t bytes[4]) {
-  unsigned char f[4];
-  if (control.GetAddress(f[0], f[1], f[2], f[3]) != 4) return false;
-  std::memcpy(bytes, f, 4);
-  return true;
 }
 
 void ShowAddress(ui::CIPAddressCtrl& control, const std::string& text) {
@@ -277,13 +267,13 @@ void CSeekwellDlg::SelectDeviceRow(int row) {
 
   // Share, web and drive buttons only make sense for a device this host can reach directly.
   if (record) {
-    std::uint8_t device[4], mask[4], local[4];
+    unsigned char device[4], mask[4];
+    m_deviceIp.GetAddress(device[0], device[1], device[2], device[3]);
+    m_deviceNetmask.GetAddress(mask[0], mask[1], mask[2], mask[3]);
     const auto& interfaces = state.localInterfaces;
     const int index = record->interfaceIndex;
-    const bool haveLocal = index >= 0 && index < interfaces.count &&
-                           ParseDottedAddress(interfaces.address[index], local);
-    const bool sameSubnet = haveLocal && ReadAddressBytes(m_deviceIp, device) &&
-                            ReadAddressBytes(m_deviceNetmask, mask) && IsSameSubnet(device, mask, local);
+    const char* local = index >= 0 && index < interfaces.count ? interfaces.address[index] : nullptr;
+    const bool sameSubnet = ShareButtonsEnabled(device, mask, local);
     m_driveConnect.EnableWindow(sameSubnet);
     m_driveDisconnect.EnableWindow(sameSubnet);
     m_configuration.EnableWindow(sameSubnet);
