@@ -86,10 +86,24 @@ Window* DialogWindow(CDialog& dialog) { return Live(dialog.GetSafeHwnd()); }
 bool Usable(Window* w) { return w && w->enabled && w->visible && !w->destroyed; }
 }  // namespace
 
+void HeadlessClock::Sleep(unsigned ms) {
+  // A sleeping UI thread runs no timers; only the clock moves.
+  Advance(ms);
+  S().log.push_back("sleep " + std::to_string(ms));
+}
+
 State& S() {
   static State state;
   return state;
 }
+
+namespace {
+// Installed before main, so core code reads the fake clock from the first tick on.
+struct InstallHeadlessClock {
+  InstallHeadlessClock() { host::InstallClock(&S().clock); }
+  ~InstallHeadlessClock() { host::InstallClock(nullptr); }
+} g_installHeadlessClock;
+}  // namespace
 
 Resource* NewResource(ResourceKind kind, int id, Colour colour) {
   auto r = std::make_unique<Resource>();
@@ -153,7 +167,7 @@ void Reset() {
   s.answers.clear();
   s.boxes.clear();
   s.log.clear();
-  s.now = 0;
+  s.clock.Set(0);
   s.cursor = nullptr;
   {
     std::lock_guard<std::mutex> lock(s.postedLock);
@@ -323,7 +337,7 @@ void PumpMessages() {
 
 void AdvanceClock(std::uint32_t ms) {
   PumpMessages();
-  const std::uint32_t target = S().now + ms;
+  const std::uint32_t target = S().clock.Now() + ms;
   for (;;) {
     Window* next = nullptr;
     unsigned nextId = 0;
@@ -338,15 +352,15 @@ void AdvanceClock(std::uint32_t ms) {
       }
     }
     if (!next) break;
-    S().now = due;
+    S().clock.Set(due);
     next->timers[nextId].due = due + std::max(1u, next->timers[nextId].interval);
     Deliver(next, kWmTimer, nextId, 0);
     PumpMessages();
   }
-  S().now = target;
+  S().clock.Set(target);
 }
 
-std::uint32_t Now() { return S().now; }
+std::uint32_t Now() { return S().clock.Now(); }
 
 const std::vector<std::string>& Log() { return S().log; }
 
@@ -405,6 +419,7 @@ ModalResult RunModal(CDialog& dialog, CWnd*) {
   headless::Forget(dialog);
   headless::DestroyTree(headless::Live(dialog.GetSafeHwnd()));
   dialog.DetachWindow();
+  dialog.PostNcDestroy();  // may delete the dialog
   return result;
 }
 
@@ -423,6 +438,7 @@ void DestroyDialogWindow(CDialog& dialog) {
   headless::Forget(dialog);
   headless::DestroyTree(headless::Live(dialog.GetSafeHwnd()));
   dialog.DetachWindow();
+  dialog.PostNcDestroy();  // may delete the dialog
 }
 
 void AfterUnhandled(CDialog& dialog, unsigned message, Wparam wParam, Lparam) {
@@ -508,14 +524,6 @@ void PaintMinimizedIcon(CWnd& wnd, NativeHandle icon) {
   wnd.SendMessage(kWmIconEraseBkgnd, 0, 0);
   headless::Resource* r = headless::AsResource(icon);
   headless::S().log.push_back("paint-icon " + std::to_string(r ? r->id : 0));
-}
-
-std::uint32_t TickCount() { return headless::S().now; }
-
-void SleepMs(unsigned ms) {
-  // A sleeping UI thread runs no timers; only the clock moves.
-  headless::S().now += ms;
-  headless::S().log.push_back("sleep " + std::to_string(ms));
 }
 
 NativeHandle NullBrush() {

@@ -78,6 +78,7 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     if (message == WM_NCDESTROY) {
       ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
       dialog->DetachWindow();
+      dialog->PostNcDestroy();  // may delete the dialog: nothing touches it after this
     }
     return r;
   } catch (...) {
@@ -97,8 +98,16 @@ ModalResult RunModal(CDialog& dialog, CWnd* parent) {
   INT_PTR r = ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.TemplateId()),
                                 parent ? H(parent->GetSafeHwnd()) : nullptr, &DialogProc,
                                 reinterpret_cast<LPARAM>(&dialog));
-  dialog.DetachWindow();
-  return r == -1 ? kIdCancel : r;
+  if (r == -1) {
+    // Never created, so never destroyed: the dialog object still lives and no handler ran.
+    const DWORD error = ::GetLastError();
+    dialog.DetachWindow();
+    dialog.SetCreationError(error);
+    ::SetLastError(error);
+    return kDialogFailed;
+  }
+  // The window is gone and PostNcDestroy has run: the dialog may no longer exist.
+  return r;
 }
 
 bool CreateModeless(CDialog& dialog, CWnd* parent) {
@@ -167,8 +176,6 @@ void PaintMinimizedIcon(CWnd& wnd, NativeHandle icon) {
   ::EndPaint(H(wnd.GetSafeHwnd()), &ps);
 }
 
-std::uint32_t TickCount() { return ::GetTickCount(); }
-void SleepMs(unsigned ms) { ::Sleep(ms); }
 NativeHandle NullBrush() { return ::GetStockObject(NULL_BRUSH); }
 
 }  // namespace sw::ui

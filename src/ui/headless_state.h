@@ -5,6 +5,7 @@
 #include <mutex>
 #include <set>
 
+#include "host/clock.h"
 #include "ui/headless.h"
 
 namespace sw::ui::headless {
@@ -26,6 +27,12 @@ struct PostedMessage {
   Lparam lParam;
 };
 
+// The process's clock while the headless backend is linked in: sleeping only moves it (and is logged).
+class HeadlessClock : public host::FakeClock {
+ public:
+  void Sleep(unsigned ms) override;
+};
+
 struct State {
   std::set<Window*> live;
   std::vector<std::unique_ptr<Window>> topLevel;
@@ -35,7 +42,7 @@ struct State {
   std::vector<MessageBoxRecord> boxes;
   std::vector<std::string> log;
   std::vector<std::unique_ptr<Resource>> resources;
-  std::uint32_t now = 0;
+  HeadlessClock clock;
   NativeHandle cursor = nullptr;
   std::mutex postedLock;
   std::deque<PostedMessage> posted;

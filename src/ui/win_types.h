@@ -53,6 +53,8 @@ constexpr int kIdRetry = 4;
 constexpr int kIdIgnore = 5;
 constexpr int kIdYes = 6;
 constexpr int kIdNo = 7;
+// DoModal's result when the dialog could not be created (DialogBoxParam's -1).
+constexpr std::intptr_t kDialogFailed = -1;
 
 // Message box flags.
 constexpr unsigned kMbOk = 0x0;

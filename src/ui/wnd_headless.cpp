@@ -175,7 +175,7 @@ void CWnd::SetIcon(NativeHandle icon, bool big) {
 bool CWnd::SetTimer(unsigned id, unsigned elapseMs) {
   Window* w = W(m_hWnd);
   if (!w) return false;
-  w->timers[id] = headless::Timer{elapseMs, headless::S().now + elapseMs};
+  w->timers[id] = headless::Timer{elapseMs, headless::S().clock.Now() + elapseMs};
   return true;
 }
 
