@@ -18,7 +18,6 @@ constexpr unsigned kEmLimitText = 0x00C5;
 
 Window* W(NativeHandle h) { return Live(h); }
 
-constexpr unsigned kLvnItemChanged = static_cast<unsigned>(-101);
 constexpr unsigned kLvifState = 0x0008;
 constexpr std::uint32_t kLvsNoColumnHeader = 0x4000;
 
