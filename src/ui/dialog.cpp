@@ -89,16 +89,18 @@ bool CDialog::UpdateData(bool saveAndValidate) {
   return !dx.m_failed;
 }
 
-CWnd* CDialog::GetDlgItem(int id) {
-  auto it = m_items.find(id);
-  if (it != m_items.end() && it->second->GetSafeHwnd()) return it->second.get();
-  NativeHandle h = backend::GetDlgItemHandle(m_hWnd, id);
-  if (!h) return nullptr;
-  auto item = std::make_unique<CWnd>();
-  item->Attach(h);
-  CWnd* raw = item.get();
-  m_items[id] = std::move(item);
-  return raw;
+CWnd* CDialog::GetDlgItem(int id) { return FromHandle(backend::GetDlgItemHandle(m_hWnd, id)); }
+
+CWnd* CDialog::FromHandle(NativeHandle hwnd) {
+  if (!hwnd) return nullptr;
+  if (hwnd == m_hWnd) return this;
+  if (CWnd* bound = CWnd::FromBoundHandle(hwnd)) return bound;
+  std::unique_ptr<CWnd>& item = m_items[hwnd];
+  if (!item) {
+    item = std::make_unique<CWnd>();
+    item->Attach(hwnd);
+  }
+  return item.get();
 }
 
 bool CDialog::OnInitDialog() {
@@ -116,6 +118,11 @@ void CDialog::OnCancel() { EndDialog(kIdCancel); }
 const MessageMap& CDialog::GetMessageMap() const { return CCmdTarget::GetMessageMap(); }
 
 NativeHandle CDialog::OnCtlColor(CDC&, CWnd*, CtlColorKind) { return nullptr; }
+
+NativeHandle CDialog::OnCtlColorMessage(NativeHandle hdc, NativeHandle control, CtlColorKind kind) {
+  CDC dc(hdc);
+  return OnCtlColor(dc, FromHandle(control), kind);
+}
 
 namespace {
 // The first entry of `target`'s map that takes the message runs; true when one did.
@@ -207,6 +214,12 @@ bool CDialog::Dispatch(unsigned message, Wparam wParam, Lparam lParam, Lresult& 
 
 void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
   if (control.GetSafeHwnd()) return;
+  NativeHandle existing = backend::GetDlgItemHandle(pDX->m_pDlgWnd->GetSafeHwnd(), id);
+  if (existing && CWnd::FromBoundHandle(existing)) {
+    // Two objects for one control: the second would take over the first one's messages.
+    std::fprintf(stderr, "dialog %d control %d is bound twice\n", pDX->m_pDlgWnd->TemplateId(), id);
+    std::abort();
+  }
   if (!control.SubclassDlgItem(id, *pDX->m_pDlgWnd)) {
     // A dialog class binding a control its template lacks is a build fault, not a user error.
     std::fprintf(stderr, "dialog %d has no control %d\n", pDX->m_pDlgWnd->TemplateId(), id);

@@ -162,8 +162,11 @@ class CDialog : public CWnd, public CCmdTarget {
   // Chains `panel`'s message map after the dialog's own (and after panels added before it).
   void AddPanel(CPanel& panel);
 
-  // The control with `id`, as a framework object owned by the dialog (valid while the dialog lives).
+  // The control with `id`, as a framework object: the one bound to it, else one the dialog keeps
+  // while its window lives.
   CWnd* GetDlgItem(int id);
+  // The same for any window handle (a control, the dialog itself, a combo's drop-down list).
+  CWnd* FromHandle(NativeHandle hwnd);
 
   virtual bool OnInitDialog();
   virtual void OnOK();
@@ -172,6 +175,9 @@ class CDialog : public CWnd, public CCmdTarget {
   const MessageMap& GetMessageMap() const override;
   // The colour notification; return the brush to paint with, or nullptr for the default.
   virtual NativeHandle OnCtlColor(CDC& dc, CWnd* control, CtlColorKind kind);
+  // WM_CTLCOLOR* as both backends receive it: the control is named by its window handle (ids are
+  // not unique: every label is IDC_STATIC, a combo's drop-down list is 1000).
+  NativeHandle OnCtlColorMessage(NativeHandle hdc, NativeHandle control, CtlColorKind kind);
 
   // Routes one message through the message maps (the dialog's, then each panel's; the first entry
   // that matches handles it) and the virtual handlers. Returns true when handled; `result` is the
@@ -213,7 +219,7 @@ class CDialog : public CWnd, public CCmdTarget {
   bool m_wantDefault = false;
   ModalResult m_endResult = 0;
   std::uint32_t m_creationError = 0;
-  std::map<int, std::unique_ptr<CWnd>> m_items;
+  std::map<NativeHandle, std::unique_ptr<CWnd>> m_items;
 };
 
 class CWinApp {

@@ -7,6 +7,10 @@
 
 namespace sw::ui {
 
+static_assert(sizeof(NotifyHeader) == sizeof(NMHDR) && sizeof(ItemActivate) == sizeof(NMITEMACTIVATE) &&
+                  sizeof(ListViewChange) == sizeof(NMLISTVIEW),
+              "notification records are laid out as Windows sends them");
+
 namespace {
 HWND H(NativeHandle h) { return static_cast<HWND>(h); }
 
@@ -32,11 +36,8 @@ void EnsureControlClasses() {
 
 INT_PTR Handle(CDialog* dialog, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) {
-    CDC dc(reinterpret_cast<HDC>(wParam));
-    CWnd* control = reinterpret_cast<HWND>(lParam) == hwnd
-                        ? static_cast<CWnd*>(dialog)
-                        : dialog->GetDlgItem(::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
-    NativeHandle brush = dialog->OnCtlColor(dc, control, KindOf(message));
+    NativeHandle brush = dialog->OnCtlColorMessage(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam),
+                                                   KindOf(message));
     return reinterpret_cast<INT_PTR>(brush);
   }
   Lresult result = 0;

@@ -44,6 +44,7 @@ constexpr unsigned kCbnSelChange = 1;
 constexpr unsigned kEnChange = 0x0300;
 constexpr unsigned kNmClick = static_cast<unsigned>(-2);
 constexpr unsigned kNmRClick = static_cast<unsigned>(-5);
+constexpr unsigned kLvnItemChanged = static_cast<unsigned>(-101);
 
 // Dialog results and command ids.
 constexpr int kIdOk = 1;
