@@ -1,5 +1,6 @@
 #include "app/login_dlg.h"
 
+#include "app/panel_rules.h"
 #include "host/windows_version.h"
 #include "protocol/device_table.h"
 #include "protocol/protocol_state.h"
@@ -26,29 +27,17 @@ bool login::OnInitDialog() {
   m_colours.CreateBrushes();
   m_passwordEdit.LimitText(kLoginTextLimit);
 
-  if (AdminLoginMode == 1) {
-    m_userText = "admin";
-    UpdateData(false);
-    m_userEdit.EnableWindow(false);
-    return true;
+  std::string version, user;
+  bool userRead = false;
+  if (AdminLoginMode != 1) {
+    host::GetWindowsVersionName(version);
+    userRead = share::GetUserNameA(user);
   }
-  std::string version;
-  host::GetWindowsVersionName(version);
-  if (version.find("ME") != std::string::npos || version.find("98") != std::string::npos) {
-    // Windows 9x shares are opened as the logged-on user. A name we cannot read, or one longer than
-    // the credentials hold, stays editable: a locked field could then never be confirmed.
-    std::string user;
-    if (share::GetUserNameA(user) && !user.empty() &&
-        static_cast<int>(user.size()) <= kLoginTextLimit) {
-      m_userText = user;
-      UpdateData(false);
-      m_userEdit.EnableWindow(false);
-      return true;
-    }
-  }
-  m_userText.clear();
+  const LoginUserField field =
+      LoginUserFieldFor(AdminLoginMode, version, userRead ? &user : nullptr, kLoginTextLimit);
+  m_userText = field.text;
   UpdateData(false);
-  m_userEdit.EnableWindow(true);
+  m_userEdit.EnableWindow(field.editable);
   return true;
 }
 

@@ -7,6 +7,10 @@
 
 namespace sw::app {
 
+namespace {
+constexpr const char* kNoWindowText = "The program window could not be opened.";
+}  // namespace
+
 bool CSeekwellApp::InitInstance() {
   if (!protocol::InitDeviceSockets(protocol::GetProtocolState(), DevicePort())) {
     // Without the socket library there is nothing this program can do.
@@ -15,8 +19,14 @@ bool CSeekwellApp::InitInstance() {
   }
   CSeekwellDlg dlg;
   m_pMainWnd = &dlg;
-  dlg.DoModal();
+  const ui::ModalResult result = dlg.DoModal();
   m_pMainWnd = nullptr;
+  if (result == ui::kDialogFailed) {
+    // No window ever opened, so nothing closed the sockets; the exit status carries the system error.
+    protocol::CloseDeviceSockets(protocol::GetProtocolState(), DevicePort());
+    ui::AppMessageBox(nullptr, kNoWindowText, "Error", ui::kMbOk | ui::kMbIconStop);
+    m_exitCode = dlg.CreationError() ? static_cast<int>(dlg.CreationError()) : 1;
+  }
   // No message loop of our own: the program ends with its dialog.
   return false;
 }

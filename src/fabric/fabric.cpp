@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "base/ipv4_text.h"
 #include "fabric/json.h"
 
 namespace sw::fabric {
@@ -409,32 +410,10 @@ class Reader {
 }  // namespace
 
 bool ParseDottedQuad(const std::string& text, Ipv4Bytes* out) {
-  Ipv4Bytes b{};
-  size_t pos = 0;
-  for (int part = 0; part < 4; ++part) {
-    if (part > 0) {
-      if (pos >= text.size() || text[pos] != '.') return false;
-      ++pos;
-    }
-    size_t start = pos;
-    unsigned value = 0;
-    while (pos < text.size() && pos - start < 4 && text[pos] >= '0' && text[pos] <= '9') {
-      value = value * 10 + static_cast<unsigned>(text[pos] - '0');
-      ++pos;
-    }
-    size_t digits = pos - start;
-    if (digits == 0 || digits > 3 || value > 255) return false;
-    b[part] = static_cast<uint8_t>(value);
-  }
-  if (pos != text.size()) return false;
-  *out = b;
-  return true;
+  return base::ParseIpv4(text, base::Ipv4Syntax::kDottedQuad, out->data());
 }
 
-std::string FormatDottedQuad(const Ipv4Bytes& a) {
-  return std::to_string(a[0]) + "." + std::to_string(a[1]) + "." + std::to_string(a[2]) + "." +
-         std::to_string(a[3]);
-}
+std::string FormatDottedQuad(const Ipv4Bytes& a) { return base::FormatIpv4(a.data()); }
 
 int NetmaskPrefixLength(const std::string& netmask) {
   Ipv4Bytes b;

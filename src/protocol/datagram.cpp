@@ -3,6 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/ipv4_text.h"
+
 namespace sw::protocol {
 
 namespace {
@@ -56,33 +58,10 @@ void ReceivedDatagram::CopyOut(std::size_t offset, std::size_t width, std::uint8
   std::memset(out + copied, 0, width - copied);
 }
 
-std::string FormatIpv4(const std::uint8_t bytes[4]) {
-  char text[kIpTextSize];
-  std::snprintf(text, sizeof text, "%d.%d.%d.%d", bytes[0], bytes[1], bytes[2], bytes[3]);
-  return text;
-}
+std::string FormatIpv4(const std::uint8_t bytes[4]) { return base::FormatIpv4(bytes); }
 
 bool ParseIpv4(const char* text, std::uint8_t out[4]) {
-  std::uint8_t parsed[4];
-  const char* p = text;
-  for (int part = 0; part < 4; ++part) {
-    if (part > 0) {
-      if (*p != '.') return false;
-      ++p;
-    }
-    int value = 0;
-    int digits = 0;
-    while (*p >= '0' && *p <= '9') {
-      value = value * 10 + (*p - '0');
-      if (++digits > 3 || value > 255) return false;
-      ++p;
-    }
-    if (digits == 0) return false;
-    parsed[part] = static_cast<std::uint8_t>(value);
-  }
-  if (*p != 0) return false;
-  std::memcpy(out, parsed, 4);
-  return true;
+  return text && base::ParseIpv4(text, base::Ipv4Syntax::kDottedQuad, out);
 }
 
 std::size_t BuildDiscover(const ClientId& clientId, std::uint8_t* out) {

@@ -7,8 +7,8 @@
 #include <utility>
 
 #include "fabric/fabric.h"
+#include "host/clock.h"
 #include "share/internet_check.h"
-#include "ui/dialog.h"
 
 namespace sw::share {
 
@@ -106,7 +106,7 @@ bool WaitForDeviceReachable() {
       break;
     }
     if (flag == kDeviceUnreachable || i >= kPollSleeps) break;
-    ui::SleepMs(kPollIntervalMs);
+    host::SleepMs(kPollIntervalMs);
   }
   SetReachabilityFlag(kReachabilityPending);
   return reachable;

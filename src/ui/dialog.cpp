@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 
+#include "host/clock.h"
 #include "ui/backend.h"
 
 namespace sw::ui {
@@ -25,12 +26,18 @@ bool EqualsIgnoringCase(const std::string& a, const char* b) {
 CDialog::CDialog(int templateId, CWnd* parent) : m_pParentWnd(parent), m_templateId(templateId) {}
 
 CDialog::~CDialog() {
+  *m_alive = false;
   m_items.clear();
 }
+
+const MessageMap& CCmdTarget::GetMessageMap() const { return kEmptyMap; }
+
+void CDialog::AddPanel(CPanel& panel) { m_panels.push_back(&panel); }
 
 ModalResult CDialog::DoModal() {
   m_ended = false;
   m_endResult = 0;
+  m_creationError = 0;
   return backend::RunModal(*this, m_pParentWnd);
 }
 
@@ -75,19 +82,25 @@ void CDialog::DetachWindow() {
 bool CDialog::UpdateData(bool saveAndValidate) {
   CDataExchange dx(this, saveAndValidate);
   DoDataExchange(&dx);
+  for (CPanel* panel : m_panels) {
+    if (dx.m_failed) break;
+    panel->DoDataExchange(&dx);
+  }
   return !dx.m_failed;
 }
 
-CWnd* CDialog::GetDlgItem(int id) {
-  auto it = m_items.find(id);
-  if (it != m_items.end() && it->second->GetSafeHwnd()) return it->second.get();
-  NativeHandle h = backend::GetDlgItemHandle(m_hWnd, id);
-  if (!h) return nullptr;
-  auto item = std::make_unique<CWnd>();
-  item->Attach(h);
-  CWnd* raw = item.get();
-  m_items[id] = std::move(item);
-  return raw;
+CWnd* CDialog::GetDlgItem(int id) { return FromHandle(backend::GetDlgItemHandle(m_hWnd, id)); }
+
+CWnd* CDialog::FromHandle(NativeHandle hwnd) {
+  if (!hwnd) return nullptr;
+  if (hwnd == m_hWnd) return this;
+  if (CWnd* bound = CWnd::FromBoundHandle(hwnd)) return bound;
+  std::unique_ptr<CWnd>& item = m_items[hwnd];
+  if (!item) {
+    item = std::make_unique<CWnd>();
+    item->Attach(hwnd);
+  }
+  return item.get();
 }
 
 bool CDialog::OnInitDialog() {
@@ -102,19 +115,26 @@ void CDialog::OnOK() {
 
 void CDialog::OnCancel() { EndDialog(kIdCancel); }
 
-const MessageMap& CDialog::GetMessageMap() const { return kEmptyMap; }
+const MessageMap& CDialog::GetMessageMap() const { return CCmdTarget::GetMessageMap(); }
 
 NativeHandle CDialog::OnCtlColor(CDC&, CWnd*, CtlColorKind) { return nullptr; }
 
-bool CDialog::DispatchMap(unsigned message, Wparam wParam, Lparam lParam, Lresult& result) {
-  const MessageMap& map = GetMessageMap();
+NativeHandle CDialog::OnCtlColorMessage(NativeHandle hdc, NativeHandle control, CtlColorKind kind) {
+  CDC dc(hdc);
+  return OnCtlColor(dc, FromHandle(control), kind);
+}
+
+namespace {
+// The first entry of `target`'s map that takes the message runs; true when one did.
+bool DispatchTo(CCmdTarget& target, unsigned message, Wparam wParam, Lparam lParam, Lresult& result) {
+  const MessageMap& map = target.GetMessageMap();
   for (std::size_t i = 0; i < map.count; ++i) {
     const MessageMapEntry& e = map.entries[i];
     switch (e.kind) {
       case MapEntryKind::Command:
         if (message == kWmCommand && static_cast<int>(LoWord(wParam)) == e.id && HiWord(wParam) == e.code) {
-          (this->*e.command)();
           result = 0;
+          (target.*e.command)();
           return true;
         }
         break;
@@ -123,24 +143,41 @@ bool CDialog::DispatchMap(unsigned message, Wparam wParam, Lparam lParam, Lresul
           auto* header = reinterpret_cast<NotifyHeader*>(lParam);
           if (static_cast<int>(header->idFrom) == e.id && header->code == e.code) {
             result = 0;
-            (this->*e.notify)(header, &result);
+            (target.*e.notify)(header, &result);
             return true;
           }
         }
         break;
       case MapEntryKind::Message:
         if (message == e.message) {
-          result = (this->*e.handler)(wParam, lParam);
+          result = (target.*e.handler)(wParam, lParam);
           return true;
         }
         break;
       case MapEntryKind::RegisteredMessage:
         if (message >= 0xC000 && message == RegisterWindowMessage(e.registeredName)) {
-          result = (this->*e.handler)(wParam, lParam);
+          result = (target.*e.handler)(wParam, lParam);
+          return true;
+        }
+        break;
+      case MapEntryKind::Timer:
+        if (message == kWmTimer && wParam == static_cast<Wparam>(e.id)) {
+          result = 0;
+          (target.*e.timer)();
           return true;
         }
         break;
     }
+  }
+  return false;
+}
+}  // namespace
+
+bool CDialog::DispatchMap(unsigned message, Wparam wParam, Lparam lParam, Lresult& result) {
+  if (DispatchTo(*this, message, wParam, lParam, result)) return true;
+  // By index: a handler may add panels (the vector may grow) while we walk it.
+  for (std::size_t i = 0; i < m_panels.size(); ++i) {
+    if (DispatchTo(*m_panels[i], message, wParam, lParam, result)) return true;
   }
   return false;
 }
@@ -151,13 +188,16 @@ bool CDialog::Dispatch(unsigned message, Wparam wParam, Lparam lParam, Lresult& 
     result = OnInitDialog() ? 1 : 0;
     return true;
   }
+  // Every handler below may end, destroy or delete this dialog; touch it only while it lives.
+  const std::shared_ptr<bool> alive = m_alive;
   m_wantDefault = false;
   if (DispatchMap(message, wParam, lParam, result)) {
-    if (!m_wantDefault) return true;
+    if (!*alive || !m_wantDefault) return true;
     m_wantDefault = false;
-    backend::AfterUnhandled(*this, message, wParam, lParam);
+    if (m_hWnd) backend::AfterUnhandled(*this, message, wParam, lParam);
     return false;
   }
+  if (!*alive) return true;
   if (message == kWmCommand && HiWord(wParam) == kBnClicked) {
     if (LoWord(wParam) == kIdOk) {
       OnOK();
@@ -168,12 +208,18 @@ bool CDialog::Dispatch(unsigned message, Wparam wParam, Lparam lParam, Lresult& 
       return true;
     }
   }
-  backend::AfterUnhandled(*this, message, wParam, lParam);
+  if (m_hWnd) backend::AfterUnhandled(*this, message, wParam, lParam);
   return false;
 }
 
 void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
   if (control.GetSafeHwnd()) return;
+  NativeHandle existing = backend::GetDlgItemHandle(pDX->m_pDlgWnd->GetSafeHwnd(), id);
+  if (existing && CWnd::FromBoundHandle(existing)) {
+    // Two objects for one control: the second would take over the first one's messages.
+    std::fprintf(stderr, "dialog %d control %d is bound twice\n", pDX->m_pDlgWnd->TemplateId(), id);
+    std::abort();
+  }
   if (!control.SubclassDlgItem(id, *pDX->m_pDlgWnd)) {
     // A dialog class binding a control its template lacks is a build fault, not a user error.
     std::fprintf(stderr, "dialog %d has no control %d\n", pDX->m_pDlgWnd->TemplateId(), id);
@@ -219,6 +265,9 @@ int RunApplication(CWinApp& app) {
   app.InitInstance();
   return app.ExitInstance();
 }
+
+std::uint32_t TickCount() { return host::TickCount(); }
+void SleepMs(unsigned ms) { host::SleepMs(ms); }
 
 BusyCursor::BusyCursor(int cursorResourceId) : m_previous(SetCursor(LoadAppCursor(cursorResourceId))) {}
 

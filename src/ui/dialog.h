@@ -7,13 +7,17 @@
 #include <map>
 #include <memory>
 #include <string>
+#include <type_traits>
+#include <vector>
 
 #include "ui/win_types.h"
 #include "ui/wnd.h"
 
 namespace sw::ui {
 
+class CCmdTarget;
 class CDialog;
+class CDataExchange;
 
 // The header every WM_NOTIFY carries; laid out as the Windows NMHDR.
 struct NotifyHeader {
@@ -22,21 +26,49 @@ struct NotifyHeader {
   unsigned code;
 };
 
-using CommandHandler = void (CDialog::*)();
-using NotifyHandler = void (CDialog::*)(NotifyHeader* header, Lresult* result);
-using MessageHandler = Lresult (CDialog::*)(Wparam wParam, Lparam lParam);
+// What a list view sends with NM_CLICK; laid out as NMITEMACTIVATE (item -1: empty space).
+struct ItemActivate {
+  NotifyHeader hdr;
+  int iItem;
+  int iSubItem;
+  unsigned uNewState;
+  unsigned uOldState;
+  unsigned uChanged;
+  struct { std::int32_t x, y; } ptAction;
+  Lparam lParam;
+  unsigned uKeyFlags;
+};
 
-enum class MapEntryKind { Command, Notify, Message, RegisteredMessage };
+// What a list view sends with LVN_ITEMCHANGED; laid out as NMLISTVIEW.
+struct ListViewChange {
+  NotifyHeader hdr;
+  int iItem;
+  int iSubItem;
+  unsigned uNewState;
+  unsigned uOldState;
+  unsigned uChanged;
+  struct { std::int32_t x, y; } ptAction;
+  Lparam lParam;
+};
+
+// Handlers are members of a command target: a dialog, or a panel that the dialog chains to.
+using CommandHandler = void (CCmdTarget::*)();
+using NotifyHandler = void (CCmdTarget::*)(NotifyHeader* header, Lresult* result);
+using MessageHandler = Lresult (CCmdTarget::*)(Wparam wParam, Lparam lParam);
+using TimerHandler = void (CCmdTarget::*)();
+
+enum class MapEntryKind { Command, Notify, Message, RegisteredMessage, Timer };
 
 struct MessageMapEntry {
   MapEntryKind kind;
   unsigned message;          // Message: the window message
-  int id;                    // Command/Notify: control id
+  int id;                    // Command/Notify: control id; Timer: timer id
   unsigned code;             // Command/Notify: notification code
   const char* registeredName;  // RegisteredMessage: the name given to RegisterWindowMessage
   CommandHandler command;
   NotifyHandler notify;
   MessageHandler handler;
+  TimerHandler timer;
 };
 
 struct MessageMap {
@@ -44,24 +76,59 @@ struct MessageMap {
   std::size_t count;
 };
 
+// Anything with a message map.
+class CCmdTarget {
+ public:
+  virtual ~CCmdTarget() = default;
+  virtual const MessageMap& GetMessageMap() const;
+};
+
 template <class T>
 MessageMapEntry OnCommand(int id, unsigned code, void (T::*h)()) {
+  static_assert(std::is_base_of_v<CCmdTarget, T>, "handlers belong to a CCmdTarget");
   return {MapEntryKind::Command, kWmCommand, id, code, nullptr, static_cast<CommandHandler>(h), nullptr,
-          nullptr};
+          nullptr, nullptr};
 }
 template <class T>
 MessageMapEntry OnNotify(int id, unsigned code, void (T::*h)(NotifyHeader*, Lresult*)) {
+  static_assert(std::is_base_of_v<CCmdTarget, T>, "handlers belong to a CCmdTarget");
   return {MapEntryKind::Notify, kWmNotify, id, code, nullptr, nullptr, static_cast<NotifyHandler>(h),
-          nullptr};
+          nullptr, nullptr};
 }
 template <class T>
 MessageMapEntry OnMessage(unsigned message, Lresult (T::*h)(Wparam, Lparam)) {
-  return {MapEntryKind::Message, message, 0, 0, nullptr, nullptr, nullptr, static_cast<MessageHandler>(h)};
+  static_assert(std::is_base_of_v<CCmdTarget, T>, "handlers belong to a CCmdTarget");
+  return {MapEntryKind::Message, message, 0, 0, nullptr, nullptr, nullptr, static_cast<MessageHandler>(h),
+          nullptr};
 }
 template <class T>
 MessageMapEntry OnRegisteredMessage(const char* name, Lresult (T::*h)(Wparam, Lparam)) {
-  return {MapEntryKind::RegisteredMessage, 0, 0, 0, name, nullptr, nullptr, static_cast<MessageHandler>(h)};
+  static_assert(std::is_base_of_v<CCmdTarget, T>, "handlers belong to a CCmdTarget");
+  return {MapEntryKind::RegisteredMessage, 0, 0, 0, name, nullptr, nullptr, static_cast<MessageHandler>(h),
+          nullptr};
 }
+// WM_TIMER whose wParam is `timerId`.
+template <class T>
+MessageMapEntry OnTimer(unsigned timerId, void (T::*h)()) {
+  static_assert(std::is_base_of_v<CCmdTarget, T>, "handlers belong to a CCmdTarget");
+  return {MapEntryKind::Timer, kWmTimer, static_cast<int>(timerId), 0, nullptr, nullptr, nullptr, nullptr,
+          static_cast<TimerHandler>(h)};
+}
+
+// One part of a dialog with its own controls, data exchange, map entries and timers. The owning
+// dialog adds it in its constructor; the panel lives as long as the dialog (usually a member).
+class CPanel : public CCmdTarget {
+ public:
+  explicit CPanel(CDialog& dialog) : m_dialog(dialog) {}
+  CPanel(const CPanel&) = delete;
+  CPanel& operator=(const CPanel&) = delete;
+  CDialog& Dialog() { return m_dialog; }
+  const CDialog& Dialog() const { return m_dialog; }
+  virtual void DoDataExchange(CDataExchange*) {}
+
+ private:
+  CDialog& m_dialog;
+};
 
 class CDataExchange {
  public:
@@ -78,33 +145,48 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value);
 // Length validation: on save, a longer text fails the exchange; on load, limits the edit control.
 void DDV_MaxChars(CDataExchange* pDX, int id, const std::string& value, int maxChars);
 
-class CDialog : public CWnd {
+class CDialog : public CWnd, public CCmdTarget {
  public:
   explicit CDialog(int templateId, CWnd* parent = nullptr);
   ~CDialog() override;
 
   int TemplateId() const { return m_templateId; }
 
+  // The dialog's result, or kDialogFailed when it could not be created (CreationError says why).
   ModalResult DoModal();
   bool Create(CWnd* parent = nullptr);  // modeless
   void EndDialog(ModalResult result);
   void DestroyWindow() override;  // a modal dialog ends its loop with kIdCancel
+  // Runs the dialog's data exchange, then each panel's in the order they were added.
   bool UpdateData(bool saveAndValidate = true);
+  // Chains `panel`'s message map after the dialog's own (and after panels added before it).
+  void AddPanel(CPanel& panel);
 
-  // The control with `id`, as a framework object owned by the dialog (valid while the dialog lives).
+  // The control with `id`, as a framework object: the one bound to it, else one the dialog keeps
+  // while its window lives.
   CWnd* GetDlgItem(int id);
+  // The same for any window handle (a control, the dialog itself, a combo's drop-down list).
+  CWnd* FromHandle(NativeHandle hwnd);
 
   virtual bool OnInitDialog();
   virtual void OnOK();
   virtual void OnCancel();
   virtual void DoDataExchange(CDataExchange*) {}
-  virtual const MessageMap& GetMessageMap() const;
+  const MessageMap& GetMessageMap() const override;
   // The colour notification; return the brush to paint with, or nullptr for the default.
   virtual NativeHandle OnCtlColor(CDC& dc, CWnd* control, CtlColorKind kind);
+  // WM_CTLCOLOR* as both backends receive it: the control is named by its window handle (ids are
+  // not unique: every label is IDC_STATIC, a combo's drop-down list is 1000).
+  NativeHandle OnCtlColorMessage(NativeHandle hdc, NativeHandle control, CtlColorKind kind);
 
-  // Routes one message through the message map and the virtual handlers. Returns true when handled;
-  // `result` is the message's result. Both backends call this for every message.
+  // Routes one message through the message maps (the dialog's, then each panel's; the first entry
+  // that matches handles it) and the virtual handlers. Returns true when handled; `result` is the
+  // message's result. Both backends call this for every message. A handler may end, destroy or
+  // delete the dialog: afterwards Dispatch touches the dialog only if it still lives.
   bool Dispatch(unsigned message, Wparam wParam, Lparam lParam, Lresult& result);
+
+  // Runs last, once the window is gone (modal or modeless); a heap dialog may delete itself here.
+  virtual void PostNcDestroy() {}
 
   // For the backends.
   void AttachWindow(NativeHandle hwnd, bool modal);
@@ -112,6 +194,9 @@ class CDialog : public CWnd {
   bool IsModal() const { return m_modal; }
   bool HasEnded() const { return m_ended; }
   ModalResult EndResult() const { return m_endResult; }
+  // The system error code of the last failed DoModal or Create, captured at once; 0 when none.
+  std::uint32_t CreationError() const { return m_creationError; }
+  void SetCreationError(std::uint32_t error) { m_creationError = error; }
 
  protected:
   // Called by a handler that wants the message's default processing after its own work.
@@ -124,12 +209,17 @@ class CDialog : public CWnd {
   bool DispatchMap(unsigned message, Wparam wParam, Lparam lParam, Lresult& result);
   void MarkEnded(ModalResult result);
 
+  std::vector<CPanel*> m_panels;
+  // False once the dialog is destroyed; Dispatch holds a copy across each handler.
+  std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+
   int m_templateId;
   bool m_modal = false;
   bool m_ended = false;
   bool m_wantDefault = false;
   ModalResult m_endResult = 0;
-  std::map<int, std::unique_ptr<CWnd>> m_items;
+  std::uint32_t m_creationError = 0;
+  std::map<NativeHandle, std::unique_ptr<CWnd>> m_items;
 };
 
 class CWinApp {
@@ -158,7 +248,8 @@ int AppMessageBox(NativeHandle owner, const std::string& text, const std::string
 // Paints `icon` centred in a minimised window (after WM_ICONERASEBKGND).
 void PaintMinimizedIcon(CWnd& wnd, NativeHandle icon);
 
-// Time: the headless backend replaces both by a clock that tests advance.
+// Time, forwarded to the clock port (host/clock.h), which the headless backend replaces by a clock
+// that tests advance.
 std::uint32_t TickCount();
 void SleepMs(unsigned ms);
 

@@ -2,6 +2,7 @@
 // modal loops run the test's script, time is a fake clock, message boxes are recorded and answered.
 
 #include <algorithm>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 
@@ -23,6 +24,7 @@ constexpr unsigned kBsTypeMask = 0xF;
 constexpr unsigned kBsCheckBox = 2, kBsAutoCheckBox = 3, kBsRadioButton = 4, kBsAutoRadioButton = 9;
 constexpr unsigned kScMinimize = 0xF020, kScRestore = 0xF120;
 constexpr unsigned kEmLimitText = 0x00C5;
+constexpr int kComboListId = 1000;  // what Windows gives a combo's drop-down list
 
 [[noreturn]] void Fail(const char* what, int id) {
   std::fprintf(stderr, "headless UI: %s (%d)\n", what, id);
@@ -49,14 +51,17 @@ Window* Build(const DialogTemplate& t) {
     child->enabled = (c.style & kWsDisabled) == 0;
     child->visible = (c.style & kWsVisible) != 0;
     child->parent = w.get();
-    // Initial combo strings arrive as CB_ADDSTRING would add them (sorted combos sort them).
+    // Initial combo strings arrive as CB_ADDSTRING adds them (sorted combos sort them).
     for (const std::string& item : c.items) {
-      if (c.style & kCbsSort) {
-        auto pos = std::lower_bound(child->items.begin(), child->items.end(), item);
-        child->items.insert(pos, item);
-      } else {
-        child->items.push_back(item);
-      }
+      const std::size_t pos = (c.style & kCbsSort) ? SortedPosition(child->items, item) : child->items.size();
+      child->items.insert(child->items.begin() + static_cast<std::ptrdiff_t>(pos), item);
+    }
+    if (child->className == "ComboBox") {
+      child->dropList = std::make_unique<Window>();
+      child->dropList->id = kComboListId;
+      child->dropList->className = "ComboLBox";
+      child->dropList->visible = false;
+      S().live.insert(child->dropList.get());
     }
     S().live.insert(child.get());
     w->children.push_back(std::move(child));
@@ -68,10 +73,13 @@ Window* Build(const DialogTemplate& t) {
 }
 
 Window* BuildFor(CDialog& dialog) {
+  S().uiThread = std::this_thread::get_id();
+  const DialogTemplate* t = nullptr;
+  if (auto own = S().testTemplates.find(dialog.TemplateId()); own != S().testTemplates.end()) t = &own->second;
   const auto& dialogs = BuiltInResources().dialogs;
-  auto it = dialogs.find(dialog.TemplateId());
-  if (it == dialogs.end()) Fail("no dialog template", dialog.TemplateId());
-  Window* w = Build(it->second);
+  if (auto it = dialogs.find(dialog.TemplateId()); !t && it != dialogs.end()) t = &it->second;
+  if (!t) Fail("no dialog template", dialog.TemplateId());
+  Window* w = Build(*t);
   w->dialog = &dialog;
   return w;
 }
@@ -83,13 +91,69 @@ void Forget(CDialog& dialog) {
 
 Window* DialogWindow(CDialog& dialog) { return Live(dialog.GetSafeHwnd()); }
 
-bool Usable(Window* w) { return w && w->enabled && w->visible && !w->destroyed; }
+// A user reaches a control only while it and its dialog are enabled (an open modal dialog or
+// message box disables its owner).
+bool Usable(Window* w) {
+  Window* top = TopLevel(w);
+  return w && w->enabled && w->visible && !w->destroyed && top->enabled && !top->destroyed;
+}
+
+// A user action comes through the message loop: what was posted before it is delivered first, and
+// the loop goes on delivering what the action posted.
+struct UserAction {
+  UserAction() { PumpMessages(); }
+  ~UserAction() { PumpMessages(); }
+};
+
+// While a modal loop or a message box runs, its owner is disabled; enabled again afterwards unless
+// it was disabled already.
+class OwnerDisabled {
+ public:
+  explicit OwnerDisabled(NativeHandle owner) : m_owner(TopLevel(Live(owner))) {
+    if (m_owner && m_owner->enabled) {
+      m_owner->enabled = false;
+    } else {
+      m_owner = nullptr;
+    }
+  }
+  ~OwnerDisabled() {
+    if (m_owner && Live(m_owner)) m_owner->enabled = true;
+  }
+  OwnerDisabled(const OwnerDisabled&) = delete;
+  OwnerDisabled& operator=(const OwnerDisabled&) = delete;
+
+ private:
+  Window* m_owner;
+};
+
+// A creation failure a test asked for: true (and the error recorded) when this one fails.
+bool CreationFails(CDialog& dialog) {
+  auto it = S().failCreation.find(dialog.TemplateId());
+  if (it == S().failCreation.end()) return false;
+  dialog.SetCreationError(it->second);
+  S().failCreation.erase(it);
+  return true;
+}
 }  // namespace
+
+void HeadlessClock::Sleep(unsigned ms) {
+  // A sleeping UI thread runs no timers; only the clock moves.
+  Advance(ms);
+  S().log.push_back("sleep " + std::to_string(ms));
+}
 
 State& S() {
   static State state;
   return state;
 }
+
+namespace {
+// Installed before main, so core code reads the fake clock from the first tick on.
+struct InstallHeadlessClock {
+  InstallHeadlessClock() { host::InstallClock(&S().clock); }
+  ~InstallHeadlessClock() { host::InstallClock(nullptr); }
+} g_installHeadlessClock;
+}  // namespace
 
 Resource* NewResource(ResourceKind kind, int id, Colour colour) {
   auto r = std::make_unique<Resource>();
@@ -128,9 +192,34 @@ Lresult Deliver(Window* w, unsigned message, Wparam wParam, Lparam lParam) {
   return 0;
 }
 
+Lresult Send(NativeHandle target, unsigned message, Wparam wParam, Lparam lParam) {
+  State& s = S();
+  if (std::this_thread::get_id() == s.uiThread) return Deliver(Live(target), message, wParam, lParam);
+  // Another thread: the UI thread delivers it from its message loop; this one waits, as in Windows.
+  auto sent = std::make_unique<SentMessage>();
+  sent->message = PostedMessage{target, message, wParam, lParam};
+  std::future<Lresult> result = sent->result.get_future();
+  {
+    std::lock_guard<std::mutex> lock(s.postedLock);
+    s.sent.push_back(std::move(sent));
+  }
+  s.messageArrived.notify_all();
+  return result.get();
+}
+
+void Post(NativeHandle target, unsigned message, Wparam wParam, Lparam lParam) {
+  State& s = S();
+  {
+    std::lock_guard<std::mutex> lock(s.postedLock);
+    s.posted.push_back({target, message, wParam, lParam});
+  }
+  s.messageArrived.notify_all();
+}
+
 void DestroyTree(Window* w) {
   if (!w || w->destroyed) return;
   for (auto& child : w->children) DestroyTree(child.get());
+  if (w->dropList) DestroyTree(w->dropList.get());
   w->destroyed = true;
   S().live.erase(w);
   auto& top = S().topLevel;
@@ -152,12 +241,18 @@ void Reset() {
   s.scripts.clear();
   s.answers.clear();
   s.boxes.clear();
+  s.testTemplates.clear();
+  s.failCreation.clear();
+  s.uiThread = std::this_thread::get_id();
   s.log.clear();
-  s.now = 0;
+  s.clock.Set(0);
   s.cursor = nullptr;
   {
     std::lock_guard<std::mutex> lock(s.postedLock);
     s.posted.clear();
+    // A thread still waiting on a sent message gets 0, as for a window that is gone.
+    for (auto& sent : s.sent) sent->result.set_value(0);
+    s.sent.clear();
   }
   Graveyard().clear();
 }
@@ -168,7 +263,11 @@ void ScriptModal(int templateId, std::function<void(CDialog&)> script) {
 
 int PendingScripts() { return static_cast<int>(S().scripts.size()); }
 
-void QueueMessageBoxAnswer(int answer) { S().answers.push_back(answer); }
+void QueueMessageBoxAnswer(int answer, std::uint32_t afterMs) { S().answers.push_back({answer, afterMs}); }
+
+void FailNextCreation(int templateId, std::uint32_t error) { S().failCreation[templateId] = error; }
+
+void AddTemplate(const DialogTemplate& dialogTemplate) { S().testTemplates[dialogTemplate.id] = dialogTemplate; }
 
 const std::vector<MessageBoxRecord>& MessageBoxes() { return S().boxes; }
 
@@ -183,9 +282,25 @@ Window* Control(CDialog& dialog, int id) {
   return nullptr;
 }
 
+std::vector<Window*> Controls(CDialog& dialog, int id) {
+  std::vector<Window*> out;
+  if (Window* d = DialogWindow(dialog)) {
+    for (auto& child : d->children) {
+      if (child->id == id && !child->destroyed) out.push_back(child.get());
+    }
+  }
+  return out;
+}
+
+Window* DropList(CDialog& dialog, int comboId) {
+  Window* combo = Control(dialog, comboId);
+  return combo ? combo->dropList.get() : nullptr;
+}
+
 std::vector<CDialog*> OpenDialogs() { return S().open; }
 
 bool Click(CDialog& dialog, int buttonId) {
+  UserAction action;
   Window* w = Control(dialog, buttonId);
   if (!Usable(w)) return false;
   unsigned type = w->style & kBsTypeMask;
@@ -200,19 +315,37 @@ bool Click(CDialog& dialog, int buttonId) {
   return true;
 }
 
-bool ClickRow(CDialog& dialog, int listId, int row) {
+bool ClickRow(CDialog& dialog, int listId, int row, int subItem) {
+  UserAction action;
   Window* w = Control(dialog, listId);
   if (!Usable(w)) return false;
-  for (auto& r : w->rows) r.state &= ~(kLvisSelected | kLvisFocused);
-  if (row >= 0 && row < static_cast<int>(w->rows.size())) {
-    w->rows[static_cast<size_t>(row)].state |= kLvisSelected | kLvisFocused;
+  const bool onRow = row >= 0 && row < static_cast<int>(w->rows.size());
+  ClampTop(*w);
+  if (onRow && (row < w->topIndex || row >= w->topIndex + RowsPerPage(*w))) return false;  // out of view
+  // The selection moves on the button press, NM_CLICK follows on its release.
+  for (int i = 0; i < static_cast<int>(w->rows.size()); ++i) {
+    if (i != row) SetRowStates(w, i, 0, kLvisSelected | kLvisFocused);
   }
-  NotifyHeader header{w, static_cast<std::uintptr_t>(listId), kNmClick};
-  Deliver(DialogWindow(dialog), kWmNotify, static_cast<Wparam>(listId), reinterpret_cast<Lparam>(&header));
+  if (onRow) SetRowStates(w, row, kLvisSelected | kLvisFocused, kLvisSelected | kLvisFocused);
+  ItemActivate click{};
+  click.hdr = NotifyHeader{w, static_cast<std::uintptr_t>(listId), kNmClick};
+  click.iItem = onRow ? row : -1;
+  click.iSubItem = onRow ? subItem : 0;
+  Deliver(DialogWindow(dialog), kWmNotify, static_cast<Wparam>(listId), reinterpret_cast<Lparam>(&click));
+  return true;
+}
+
+bool ScrollList(CDialog& dialog, int listId, int rows) {
+  UserAction action;
+  Window* w = Control(dialog, listId);
+  if (!Usable(w)) return false;
+  w->topIndex += rows;
+  ClampTop(*w);
   return true;
 }
 
 bool SelectComboItem(CDialog& dialog, int comboId, int index) {
+  UserAction action;
   Window* w = Control(dialog, comboId);
   if (!Usable(w) || index < 0 || index >= static_cast<int>(w->items.size())) return false;
   w->curSel = index;
@@ -222,6 +355,7 @@ bool SelectComboItem(CDialog& dialog, int comboId, int index) {
 }
 
 bool TypeText(CDialog& dialog, int editId, const std::string& text) {
+  UserAction action;
   Window* w = Control(dialog, editId);
   if (!Usable(w)) return false;
   w->text = (w->limitText > 0 && static_cast<int>(text.size()) > w->limitText)
@@ -233,6 +367,7 @@ bool TypeText(CDialog& dialog, int editId, const std::string& text) {
 }
 
 bool SetAddressFields(CDialog& dialog, int ipId, int f0, int f1, int f2, int f3) {
+  UserAction action;
   Window* w = Control(dialog, ipId);
   if (!Usable(w)) return false;
   w->address = {f0, f1, f2, f3};
@@ -240,6 +375,7 @@ bool SetAddressFields(CDialog& dialog, int ipId, int f0, int f1, int f2, int f3)
 }
 
 void SendSysCommand(CDialog& dialog, unsigned command) {
+  UserAction action;
   Deliver(DialogWindow(dialog), kWmSysCommand, command, 0);
 }
 
@@ -309,21 +445,52 @@ std::string AddressText(CDialog& dialog, int ipId) {
 }
 
 void PumpMessages() {
+  State& s = S();
   for (;;) {
-    PostedMessage m;
+    std::unique_ptr<SentMessage> sent;
+    PostedMessage m{};
     {
-      std::lock_guard<std::mutex> lock(S().postedLock);
-      if (S().posted.empty()) return;
-      m = S().posted.front();
-      S().posted.pop_front();
+      std::lock_guard<std::mutex> lock(s.postedLock);
+      if (!s.sent.empty()) {
+        sent = std::move(s.sent.front());
+        s.sent.pop_front();
+      } else if (!s.posted.empty()) {
+        m = s.posted.front();
+        s.posted.pop_front();
+      } else {
+        return;
+      }
     }
-    Deliver(Live(m.target), m.message, m.wParam, m.lParam);
+    if (sent) {
+      const PostedMessage& q = sent->message;
+      sent->result.set_value(Deliver(Live(q.target), q.message, q.wParam, q.lParam));
+    } else {
+      Deliver(Live(m.target), m.message, m.wParam, m.lParam);
+    }
+  }
+}
+
+bool PumpMessagesUntil(const std::function<bool()>& done, unsigned realTimeoutMs) {
+  State& s = S();
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(realTimeoutMs);
+  for (;;) {
+    PumpMessages();
+    if (done()) return true;
+    std::unique_lock<std::mutex> lock(s.postedLock);
+    // Wake on a new message, and now and then for a `done` that changes without one.
+    s.messageArrived.wait_for(lock, std::chrono::milliseconds(5),
+                              [&] { return !s.sent.empty() || !s.posted.empty(); });
+    if (std::chrono::steady_clock::now() > deadline) {
+      lock.unlock();
+      PumpMessages();
+      return done();
+    }
   }
 }
 
 void AdvanceClock(std::uint32_t ms) {
   PumpMessages();
-  const std::uint32_t target = S().now + ms;
+  const std::uint32_t target = S().clock.Now() + ms;
   for (;;) {
     Window* next = nullptr;
     unsigned nextId = 0;
@@ -338,15 +505,17 @@ void AdvanceClock(std::uint32_t ms) {
       }
     }
     if (!next) break;
-    S().now = due;
-    next->timers[nextId].due = due + std::max(1u, next->timers[nextId].interval);
+    // Never backwards: a handler may have moved the clock on (a sleep, a message box's wait).
+    if (due > S().clock.Now()) S().clock.Set(due);
+    // One WM_TIMER however late, as Windows coalesces them.
+    next->timers[nextId].due = S().clock.Now() + std::max(1u, next->timers[nextId].interval);
     Deliver(next, kWmTimer, nextId, 0);
     PumpMessages();
   }
-  S().now = target;
+  if (target > S().clock.Now()) S().clock.Set(target);
 }
 
-std::uint32_t Now() { return S().now; }
+std::uint32_t Now() { return S().clock.Now(); }
 
 const std::vector<std::string>& Log() { return S().log; }
 
@@ -356,10 +525,12 @@ int CurrentCursorResource() {
 }
 
 ColourChoice QueryColours(CDialog& dialog, int id, CtlColorKind kind) {
+  return QueryColoursOf(dialog, id == 0 ? DialogWindow(dialog) : Control(dialog, id), kind);
+}
+
+ColourChoice QueryColoursOf(CDialog& dialog, Window* control, CtlColorKind kind) {
   Resource* dc = NewResource(ResourceKind::DeviceContext);
-  CDC cdc(dc);
-  CWnd* control = id == 0 ? static_cast<CWnd*>(&dialog) : dialog.GetDlgItem(id);
-  NativeHandle brush = dialog.OnCtlColor(cdc, control, kind);
+  NativeHandle brush = dialog.OnCtlColorMessage(dc, control, kind);
   ColourChoice choice = dc->choice;
   if (Resource* b = AsResource(brush)) {
     choice.hasBrush = true;
@@ -383,7 +554,9 @@ NativeHandle GetDlgItemHandle(NativeHandle dialog, int id) {
   return nullptr;
 }
 
-ModalResult RunModal(CDialog& dialog, CWnd*) {
+ModalResult RunModal(CDialog& dialog, CWnd* parent) {
+  if (headless::CreationFails(dialog)) return kDialogFailed;
+  headless::OwnerDisabled ownerDisabled(parent ? parent->GetSafeHwnd() : nullptr);
   headless::Window* w = headless::BuildFor(dialog);
   dialog.AttachWindow(w, true);
   S().open.push_back(&dialog);
@@ -405,10 +578,12 @@ ModalResult RunModal(CDialog& dialog, CWnd*) {
   headless::Forget(dialog);
   headless::DestroyTree(headless::Live(dialog.GetSafeHwnd()));
   dialog.DetachWindow();
+  dialog.PostNcDestroy();  // may delete the dialog
   return result;
 }
 
 bool CreateModeless(CDialog& dialog, CWnd*) {
+  if (headless::CreationFails(dialog)) return false;
   headless::Window* w = headless::BuildFor(dialog);
   dialog.AttachWindow(w, false);
   S().open.push_back(&dialog);
@@ -423,13 +598,16 @@ void DestroyDialogWindow(CDialog& dialog) {
   headless::Forget(dialog);
   headless::DestroyTree(headless::Live(dialog.GetSafeHwnd()));
   dialog.DetachWindow();
+  dialog.PostNcDestroy();  // may delete the dialog
 }
 
 void AfterUnhandled(CDialog& dialog, unsigned message, Wparam wParam, Lparam) {
   headless::Window* w = headless::Live(dialog.GetSafeHwnd());
   if (!w) return;
   if (message == kWmClose) {
-    headless::Deliver(w, kWmCommand, MakeWparam(kIdCancel, kBnClicked), 0);
+    // DefDlgProc posts the Cancel command, naming the Cancel button when there is one.
+    headless::Post(w, kWmCommand, MakeWparam(kIdCancel, kBnClicked),
+                   reinterpret_cast<Lparam>(GetDlgItemHandle(w, kIdCancel)));
   } else if (message == kWmSysCommand) {
     unsigned command = static_cast<unsigned>(wParam) & 0xFFF0;
     if (command == kScClose) headless::Deliver(w, kWmClose, 0, 0);
@@ -492,30 +670,26 @@ unsigned RegisterWindowMessage(const char* name) {
   return id;
 }
 
-int AppMessageBox(NativeHandle, const std::string& text, const std::string& caption, unsigned flags) {
+int AppMessageBox(NativeHandle owner, const std::string& text, const std::string& caption, unsigned flags) {
   auto& s = headless::S();
-  int answer = kIdOk;
+  headless::MessageBoxAnswer answer{kIdOk, 0};
   if (!s.answers.empty()) {
     answer = s.answers.front();
     s.answers.pop_front();
   }
-  s.boxes.push_back({text, caption, flags, answer});
+  s.boxes.push_back({text, caption, flags, answer.answer});
   s.log.push_back("message-box " + caption);
-  return answer;
+  // The box's own loop runs until the user answers: the owner's messages and timers go on.
+  headless::OwnerDisabled ownerDisabled(owner);
+  headless::PumpMessages();
+  if (answer.afterMs) headless::AdvanceClock(answer.afterMs);
+  return answer.answer;
 }
 
 void PaintMinimizedIcon(CWnd& wnd, NativeHandle icon) {
   wnd.SendMessage(kWmIconEraseBkgnd, 0, 0);
   headless::Resource* r = headless::AsResource(icon);
   headless::S().log.push_back("paint-icon " + std::to_string(r ? r->id : 0));
-}
-
-std::uint32_t TickCount() { return headless::S().now; }
-
-void SleepMs(unsigned ms) {
-  // A sleeping UI thread runs no timers; only the clock moves.
-  headless::S().now += ms;
-  headless::S().log.push_back("sleep " + std::to_string(ms));
 }
 
 NativeHandle NullBrush() {

@@ -7,6 +7,10 @@
 
 namespace sw::ui {
 
+static_assert(sizeof(NotifyHeader) == sizeof(NMHDR) && sizeof(ItemActivate) == sizeof(NMITEMACTIVATE) &&
+                  sizeof(ListViewChange) == sizeof(NMLISTVIEW),
+              "notification records are laid out as Windows sends them");
+
 namespace {
 HWND H(NativeHandle h) { return static_cast<HWND>(h); }
 
@@ -32,11 +36,8 @@ void EnsureControlClasses() {
 
 INT_PTR Handle(CDialog* dialog, HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message >= WM_CTLCOLORMSGBOX && message <= WM_CTLCOLORSTATIC) {
-    CDC dc(reinterpret_cast<HDC>(wParam));
-    CWnd* control = reinterpret_cast<HWND>(lParam) == hwnd
-                        ? static_cast<CWnd*>(dialog)
-                        : dialog->GetDlgItem(::GetDlgCtrlID(reinterpret_cast<HWND>(lParam)));
-    NativeHandle brush = dialog->OnCtlColor(dc, control, KindOf(message));
+    NativeHandle brush = dialog->OnCtlColorMessage(reinterpret_cast<HDC>(wParam), reinterpret_cast<HWND>(lParam),
+                                                   KindOf(message));
     return reinterpret_cast<INT_PTR>(brush);
   }
   Lresult result = 0;
@@ -78,6 +79,7 @@ INT_PTR CALLBACK DialogProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lPara
     if (message == WM_NCDESTROY) {
       ::SetWindowLongPtrA(hwnd, DWLP_USER, 0);
       dialog->DetachWindow();
+      dialog->PostNcDestroy();  // may delete the dialog: nothing touches it after this
     }
     return r;
   } catch (...) {
@@ -97,8 +99,16 @@ ModalResult RunModal(CDialog& dialog, CWnd* parent) {
   INT_PTR r = ::DialogBoxParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.TemplateId()),
                                 parent ? H(parent->GetSafeHwnd()) : nullptr, &DialogProc,
                                 reinterpret_cast<LPARAM>(&dialog));
-  dialog.DetachWindow();
-  return r == -1 ? kIdCancel : r;
+  if (r == -1) {
+    // Never created, so never destroyed: the dialog object still lives and no handler ran.
+    const DWORD error = ::GetLastError();
+    dialog.DetachWindow();
+    dialog.SetCreationError(error);
+    ::SetLastError(error);
+    return kDialogFailed;
+  }
+  // The window is gone and PostNcDestroy has run: the dialog may no longer exist.
+  return r;
 }
 
 bool CreateModeless(CDialog& dialog, CWnd* parent) {
@@ -167,8 +177,6 @@ void PaintMinimizedIcon(CWnd& wnd, NativeHandle icon) {
   ::EndPaint(H(wnd.GetSafeHwnd()), &ps);
 }
 
-std::uint32_t TickCount() { return ::GetTickCount(); }
-void SleepMs(unsigned ms) { ::Sleep(ms); }
 NativeHandle NullBrush() { return ::GetStockObject(NULL_BRUSH); }
 
 }  // namespace sw::ui

@@ -57,13 +57,15 @@ struct Window {
   std::vector<std::unique_ptr<Window>> children;
   CDialog* dialog = nullptr;   // dialogs
   CWnd* subclass = nullptr;    // controls bound by DDX_Control
-  // Combo box.
+  // Combo box; its drop-down list is a window of its own (class "ComboLBox", id 1000), as in Windows.
   std::vector<std::string> items;
   int curSel = -1;
+  std::unique_ptr<Window> dropList;
   // List view.
   std::vector<ListColumn> columns;
   std::vector<ListRow> rows;
   unsigned listExStyle = 0;
+  int topIndex = 0;
   // IP address control: -1 is a blank field.
   std::array<int, 4> address{-1, -1, -1, -1};
   // Edit, button, progress.
@@ -95,20 +97,36 @@ void ScriptModal(int templateId, std::function<void(CDialog&)> script);
 // Scripts still waiting for their dialog (a test can check that an expected dialog never came).
 int PendingScripts();
 
-// Answers for the next message boxes, in order; with none queued a box is answered kIdOk.
-void QueueMessageBoxAnswer(int answer);
+// Answers for the next message boxes, in order; with none queued a box is answered kIdOk at once.
+// The user takes `afterMs` to answer: meanwhile the box's loop delivers posted messages and due
+// timers, and the owner window is disabled, as with a real message box.
+void QueueMessageBoxAnswer(int answer, std::uint32_t afterMs = 0);
 const std::vector<MessageBoxRecord>& MessageBoxes();
+
+// The next DoModal or Create of `templateId` fails as DialogBoxParam does (kDialogFailed, with
+// `error` as the system error).
+void FailNextCreation(int templateId, std::uint32_t error);
+// A dialog template of a test's own (parsed with ParseResources), used until Reset.
+void AddTemplate(const DialogTemplate& dialogTemplate);
 
 // The window behind a dialog or control handle.
 Window* WindowOf(NativeHandle handle);
-Window* Control(CDialog& dialog, int id);
+Window* Control(CDialog& dialog, int id);  // the first control with `id`
+std::vector<Window*> Controls(CDialog& dialog, int id);  // all of them (IDC_STATIC labels)
+Window* DropList(CDialog& dialog, int comboId);
 // Dialogs currently open (modal or modeless), innermost last.
 std::vector<CDialog*> OpenDialogs();
 
-// User actions. Each returns false when the control is missing, hidden or disabled (a user cannot
-// act on it then), and sends exactly the notifications Windows sends.
+// User actions. Each returns false when the control is missing, hidden or disabled, or its dialog is
+// disabled (a modal dialog or message box it owns is open): a user cannot act on it then. Each
+// sends exactly the notifications Windows sends; messages posted before it are delivered first.
 bool Click(CDialog& dialog, int buttonId);
-bool ClickRow(CDialog& dialog, int listId, int row);  // row -1: a click on empty space
+// A click on a visible row (row -1: empty space): LVN_ITEMCHANGED for each row whose selection
+// changes, then NM_CLICK with an ItemActivate naming the row and `subItem`. A row scrolled out of
+// view cannot be clicked.
+bool ClickRow(CDialog& dialog, int listId, int row, int subItem = 0);
+// The scroll bar or wheel: moves the list's top row by `rows` (clamped to the rows there are).
+bool ScrollList(CDialog& dialog, int listId, int rows);
 bool SelectComboItem(CDialog& dialog, int comboId, int index);
 bool TypeText(CDialog& dialog, int editId, const std::string& text);  // replaces, honours the limit
 bool SetAddressFields(CDialog& dialog, int ipId, int f0, int f1, int f2, int f3);
@@ -125,8 +143,12 @@ std::vector<std::string> ColumnHeadings(CDialog& dialog, int listId);
 std::vector<std::vector<std::string>> Rows(CDialog& dialog, int listId);
 std::string AddressText(CDialog& dialog, int ipId);  // "a.b.c.d", or "" when blank
 
-// Posted messages from any thread are delivered here, in order.
+// Delivers what other threads sent (SendMessage from another thread waits for this), then the
+// posted messages, in order, as the UI thread's message loop does.
 void PumpMessages();
+// The UI thread waiting in its message loop: delivers messages as they arrive until `done` holds.
+// False when it still does not hold after `realTimeoutMs` of real time.
+bool PumpMessagesUntil(const std::function<bool()>& done, unsigned realTimeoutMs = 10000);
 // Moves the clock, firing due timers in order (after delivering posted messages).
 void AdvanceClock(std::uint32_t ms);
 std::uint32_t Now();
@@ -146,6 +168,8 @@ struct ColourChoice {
   Colour bkColour = 0;
   int bkMode = 0;
 };
+// Asks as WM_CTLCOLOR* does, naming the control by its window (the first control with `id`).
 ColourChoice QueryColours(CDialog& dialog, int id, CtlColorKind kind);
+ColourChoice QueryColoursOf(CDialog& dialog, Window* control, CtlColorKind kind);
 
 }  // namespace sw::ui::headless

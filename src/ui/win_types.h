@@ -44,6 +44,7 @@ constexpr unsigned kCbnSelChange = 1;
 constexpr unsigned kEnChange = 0x0300;
 constexpr unsigned kNmClick = static_cast<unsigned>(-2);
 constexpr unsigned kNmRClick = static_cast<unsigned>(-5);
+constexpr unsigned kLvnItemChanged = static_cast<unsigned>(-101);
 
 // Dialog results and command ids.
 constexpr int kIdOk = 1;
@@ -53,6 +54,8 @@ constexpr int kIdRetry = 4;
 constexpr int kIdIgnore = 5;
 constexpr int kIdYes = 6;
 constexpr int kIdNo = 7;
+// DoModal's result when the dialog could not be created (DialogBoxParam's -1).
+constexpr std::intptr_t kDialogFailed = -1;
 
 // Message box flags.
 constexpr unsigned kMbOk = 0x0;

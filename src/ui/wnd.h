@@ -87,8 +87,11 @@ class CWnd {
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags);
 
   // Binds this object to an existing control of `parent` and routes the control's messages through
-  // WindowProc, after PreSubclassWindow has seen the control.
+  // WindowProc, after PreSubclassWindow has seen the control. False when there is no such control
+  // or it is already bound to an object.
   bool SubclassDlgItem(int id, CWnd& parent);
+  // The object a control is bound to by SubclassDlgItem, or nullptr.
+  static CWnd* FromBoundHandle(NativeHandle hwnd);
   void Attach(NativeHandle hwnd) { m_hWnd = hwnd; }
   NativeHandle Detach();
 
@@ -103,7 +106,6 @@ class CWnd {
 
  protected:
   NativeHandle m_hWnd = nullptr;
-  NativeHandle m_oldProc = nullptr;  // Win32: the control's own window procedure when subclassed
   CMenu m_systemMenu;
 };
 
@@ -151,6 +153,7 @@ class CListCtrl : public CWnd {
   bool SetItemState(int item, unsigned state, unsigned mask);
   unsigned GetItemState(int item, unsigned mask) const;
   int GetTopIndex() const;
+  int GetCountPerPage() const;
   unsigned SetExtendedStyle(unsigned exStyle);
   unsigned GetExtendedStyle() const;
 };

@@ -17,7 +17,57 @@ namespace {
 constexpr unsigned kEmLimitText = 0x00C5;
 
 Window* W(NativeHandle h) { return Live(h); }
+
+constexpr unsigned kLvifState = 0x0008;
+constexpr std::uint32_t kLvsNoColumnHeader = 0x4000;
+
+bool LessIgnoringCase(const std::string& a, const std::string& b) {
+  return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+  });
+}
 }  // namespace
+
+namespace headless {
+
+Window* TopLevel(Window* w) {
+  while (w && w->parent) w = w->parent;
+  return w;
+}
+
+std::size_t SortedPosition(const std::vector<std::string>& items, const std::string& text) {
+  auto pos = std::upper_bound(items.begin(), items.end(), text, LessIgnoringCase);
+  return static_cast<std::size_t>(pos - items.begin());
+}
+
+int RowsPerPage(const Window& list) {
+  const int pixels = list.rect.Height() * 13 / 8 - 4 - ((list.style & kLvsNoColumnHeader) ? 0 : 24);
+  return std::max(1, pixels / 17);
+}
+
+void ClampTop(Window& list) {
+  const int last = std::max(0, static_cast<int>(list.rows.size()) - RowsPerPage(list));
+  list.topIndex = std::clamp(list.topIndex, 0, last);
+}
+
+void SetRowStates(Window* list, int row, unsigned state, unsigned mask) {
+  const int count = static_cast<int>(list->rows.size());
+  for (int i = row < 0 ? 0 : row; i < (row < 0 ? count : std::min(row + 1, count)); ++i) {
+    unsigned& current = list->rows[static_cast<std::size_t>(i)].state;
+    const unsigned old = current;
+    current = (current & ~mask) | (state & mask);
+    if (current == old || !list->parent) continue;
+    ListViewChange change{};
+    change.hdr = NotifyHeader{list, static_cast<std::uintptr_t>(list->id), kLvnItemChanged};
+    change.iItem = i;
+    change.uNewState = current;
+    change.uOldState = old;
+    change.uChanged = kLvifState;
+    Deliver(list->parent, kWmNotify, static_cast<Wparam>(list->id), reinterpret_cast<Lparam>(&change));
+  }
+}
+
+}  // namespace headless
 
 Colour CDC::SetTextColor(Colour c) {
   auto* r = headless::AsResource(m_hDC);
@@ -156,13 +206,11 @@ Rect CWnd::GetWindowRect() const {
 }
 
 Lresult CWnd::SendMessage(unsigned message, Wparam wParam, Lparam lParam) {
-  return headless::Deliver(W(m_hWnd), message, wParam, lParam);
+  return headless::Send(m_hWnd, message, wParam, lParam);
 }
 
 bool CWnd::PostMessage(unsigned message, Wparam wParam, Lparam lParam) {
-  auto& s = headless::S();
-  std::lock_guard<std::mutex> lock(s.postedLock);
-  s.posted.push_back({m_hWnd, message, wParam, lParam});
+  headless::Post(m_hWnd, message, wParam, lParam);
   return m_hWnd != nullptr;
 }
 
@@ -175,7 +223,7 @@ void CWnd::SetIcon(NativeHandle icon, bool big) {
 bool CWnd::SetTimer(unsigned id, unsigned elapseMs) {
   Window* w = W(m_hWnd);
   if (!w) return false;
-  w->timers[id] = headless::Timer{elapseMs, headless::S().now + elapseMs};
+  w->timers[id] = headless::Timer{elapseMs, headless::S().clock.Now() + elapseMs};
   return true;
 }
 
@@ -203,6 +251,7 @@ bool CWnd::SubclassDlgItem(int id, CWnd& parent) {
   if (!p) return false;
   for (auto& child : p->children) {
     if (child->id == id && !child->destroyed) {
+      if (child->subclass) return false;  // already bound to another object
       m_hWnd = child.get();
       PreSubclassWindow();
       child->subclass = this;
@@ -210,6 +259,11 @@ bool CWnd::SubclassDlgItem(int id, CWnd& parent) {
     }
   }
   return false;
+}
+
+CWnd* CWnd::FromBoundHandle(NativeHandle hwnd) {
+  Window* w = W(hwnd);
+  return w ? w->subclass : nullptr;
 }
 
 NativeHandle CWnd::Detach() {
@@ -250,16 +304,9 @@ int CComboBox::AddString(const std::string& text) {
   Window* w = W(m_hWnd);
   if (!w) return -1;
   if (w->style & kCbsSort) {
-    // Sorted combos insert case-insensitively in order, as Windows does.
-    auto lower = [](std::string s) {
-      std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-      return s;
-    };
-    auto pos = std::find_if(w->items.begin(), w->items.end(),
-                            [&](const std::string& item) { return lower(item) > lower(text); });
-    int index = static_cast<int>(pos - w->items.begin());
-    w->items.insert(pos, text);
-    return index;
+    const std::size_t pos = headless::SortedPosition(w->items, text);
+    w->items.insert(w->items.begin() + static_cast<std::ptrdiff_t>(pos), text);
+    return static_cast<int>(pos);
   }
   w->items.push_back(text);
   return static_cast<int>(w->items.size()) - 1;
@@ -354,6 +401,7 @@ bool CListCtrl::DeleteAllItems() {
   Window* w = W(m_hWnd);
   if (!w) return false;
   w->rows.clear();
+  w->topIndex = 0;
   return true;
 }
 
@@ -373,14 +421,9 @@ int CListCtrl::GetNextItem(int start, int flags) const {
 
 bool CListCtrl::SetItemState(int item, unsigned state, unsigned mask) {
   Window* w = W(m_hWnd);
-  if (!w) return false;
-  auto apply = [&](headless::ListRow& row) { row.state = (row.state & ~mask) | (state & mask); };
-  if (item == -1) {
-    for (auto& row : w->rows) apply(row);
-    return true;
-  }
-  if (item < 0 || item >= static_cast<int>(w->rows.size())) return false;
-  apply(w->rows[static_cast<size_t>(item)]);
+  if (!w || item < -1 || item >= static_cast<int>(w->rows.size())) return false;
+  // Programmatic changes notify too, as LVM_SETITEMSTATE does.
+  headless::SetRowStates(w, item, state, mask);
   return true;
 }
 
@@ -390,7 +433,17 @@ unsigned CListCtrl::GetItemState(int item, unsigned mask) const {
   return w->rows[static_cast<size_t>(item)].state & mask;
 }
 
-int CListCtrl::GetTopIndex() const { return 0; }
+int CListCtrl::GetTopIndex() const {
+  Window* w = W(m_hWnd);
+  if (!w) return 0;
+  headless::ClampTop(*w);
+  return w->topIndex;
+}
+
+int CListCtrl::GetCountPerPage() const {
+  Window* w = W(m_hWnd);
+  return w ? headless::RowsPerPage(*w) : 0;
+}
 
 unsigned CListCtrl::SetExtendedStyle(unsigned exStyle) {
   Window* w = W(m_hWnd);

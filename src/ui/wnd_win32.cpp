@@ -134,14 +134,18 @@ int CWnd::MessageBox(const std::string& text, const std::string& caption, unsign
 
 bool CWnd::SubclassDlgItem(int id, CWnd& parent) {
   HWND control = ::GetDlgItem(H(parent.GetSafeHwnd()), id);
-  if (!control) return false;
+  // A second binding would make our procedure the "old" one of itself: endless recursion.
+  if (!control || GetPropA(control, kWndProp)) return false;
   m_hWnd = control;
   PreSubclassWindow();
   SetPropA(control, kWndProp, this);
   LONG_PTR old = SetWindowLongPtrA(control, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(&SubclassProc));
   SetPropA(control, "SwOldProc", reinterpret_cast<HANDLE>(old));
-  m_oldProc = reinterpret_cast<NativeHandle>(old);
   return true;
+}
+
+CWnd* CWnd::FromBoundHandle(NativeHandle hwnd) {
+  return hwnd ? static_cast<CWnd*>(GetPropA(H(hwnd), kWndProp)) : nullptr;
 }
 
 NativeHandle CWnd::Detach() {
@@ -241,6 +245,9 @@ unsigned CListCtrl::GetItemState(int item, unsigned mask) const {
 }
 
 int CListCtrl::GetTopIndex() const { return static_cast<int>(::SendMessageA(H(m_hWnd), LVM_GETTOPINDEX, 0, 0)); }
+int CListCtrl::GetCountPerPage() const {
+  return static_cast<int>(::SendMessageA(H(m_hWnd), LVM_GETCOUNTPERPAGE, 0, 0));
+}
 unsigned CListCtrl::SetExtendedStyle(unsigned exStyle) {
   return static_cast<unsigned>(::SendMessageA(H(m_hWnd), LVM_SETEXTENDEDLISTVIEWSTYLE, 0, exStyle));
 }

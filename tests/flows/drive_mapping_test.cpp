@@ -222,7 +222,7 @@ TEST_F(DriveMappingFlow, ConnectMapsTheShareAndShowsItsLetter) {
     EXPECT_EQ(add.password, "");
     EXPECT_EQ(add.flags, share::kConnectUpdateProfile);
     EXPECT_EQ(probes, Strings{"http://10.77.0.11"});
-    EXPECT_STREQ(SelectedDeviceAddress, "10.77.0.11");
+    EXPECT_STREQ(dlg.Selection().SelectedDeviceAddress(), "10.77.0.11");
 
     ASSERT_EQ(hl::MessageBoxes().size(), 1u);
     EXPECT_EQ(hl::MessageBoxes()[0].text, "Successfully mapped drive.");
@@ -371,7 +371,7 @@ TEST_F(DriveMappingFlow, ADeviceSwitchedOffBeforeConnectIsReportedAfterTwoSecond
     EXPECT_LE(hl::Now() - before, 3700u);
     EXPECT_EQ(port.discovers, discoversBefore + 2);
     EXPECT_EQ(hl::Rows(dlg, IDC_DEVICE_LIST).size(), 1u);
-    EXPECT_EQ(dlg.DeviceSelected, 0);
+    EXPECT_EQ(dlg.Selection().DeviceSelected, 0);
     EXPECT_TRUE(Adds().empty());
     EXPECT_EQ(share::ReachabilityFlag(), share::kReachabilityPending);
     EXPECT_EQ(hl::CurrentCursorResource(), 0);

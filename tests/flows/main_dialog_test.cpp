@@ -70,8 +70,7 @@ TEST_F(MainDialogFlow, OpensWithColumnsDevicesAndTargetButtonsDisabled) {
                     {"NAS-ISCSI", "10.77.0.12", "255.255.255.0", "10.77.0.254"},
                     {"NAS-DHCP", "10.77.0.13", "255.255.255.0", "10.77.0.254"},
                     {"NAS-FAR", "10.88.0.5", "255.255.255.0", "10.88.0.254"}}));
-    EXPECT_EQ(dlg.DeviceSelected, 0);
-    EXPECT_EQ(MainDialog(), &dlg);
+    EXPECT_EQ(dlg.Selection().DeviceSelected, 0);
 
     // System menu: a separator, then the About item with command 16.
     const auto& menu = hl::WindowOf(dlg.GetSafeHwnd())->systemMenu;
@@ -141,7 +140,7 @@ TEST_F(MainDialogFlow, SelectingDevicesFillsTheLanPanel) {
   RunApp([&](CSeekwellDlg& dlg) {
     size_t logBefore = hl::Log().size();
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, "NAS-PLAIN")));
-    EXPECT_EQ(dlg.DeviceSelected, 1);
+    EXPECT_EQ(dlg.Selection().DeviceSelected, 1);
     // The share query runs under the busy cursor, and the arrow comes back.
     std::vector<std::string> cursorChanges;
     for (size_t i = logBefore; i < hl::Log().size(); ++i) {
@@ -157,7 +156,7 @@ TEST_F(MainDialogFlow, SelectingDevicesFillsTheLanPanel) {
     EXPECT_TRUE(hl::Enabled(dlg, IDC_DRIVE_DISCONNECT));
     EXPECT_TRUE(hl::Enabled(dlg, IDC_CONFIGURATION));
     EXPECT_STREQ(protocol::GetProtocolState().SelectedDeviceIp, "10.77.0.11");
-    EXPECT_STREQ(SelectedDeviceAddress, "10.77.0.11");
+    EXPECT_STREQ(dlg.Selection().SelectedDeviceAddress(), "10.77.0.11");
 
     // A device whose DHCP client is on: "Enable", address controls locked.
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, "NAS-DHCP")));
@@ -182,14 +181,14 @@ TEST_F(MainDialogFlow, SelectingDevicesFillsTheLanPanel) {
     EXPECT_FALSE(hl::Enabled(dlg, IDC_MANAGEMENT));
 
     // A click on empty space still counts as a selection, and changes nothing else.
-    dlg.DeviceSelected = 0;
+    dlg.Selection().DeviceSelected = 0;
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, -1));
-    EXPECT_EQ(dlg.DeviceSelected, 1);
+    EXPECT_EQ(dlg.Selection().DeviceSelected, 1);
     EXPECT_EQ(hl::AddressText(dlg, IDC_DEVICE_IP), "10.77.0.11");
 
     // Refresh forgets the selection but keeps SelectedDeviceIp.
     hl::Click(dlg, IDC_REFRESH);
-    EXPECT_EQ(dlg.DeviceSelected, 0);
+    EXPECT_EQ(dlg.Selection().DeviceSelected, 0);
     EXPECT_EQ(hl::AddressText(dlg, IDC_DEVICE_IP), "");
     EXPECT_STREQ(protocol::GetProtocolState().SelectedDeviceIp, "10.77.0.11");
     hl::Click(dlg, IDC_EXIT);

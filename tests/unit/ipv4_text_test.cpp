@@ -1,12 +1,12 @@
-// The classic dotted-address parser and the same-subnet test of the device list.
+// The one IPv4 text parser: its classic form (the dialogs) and its strict dotted quad.
 
-#include "app/dotted_address.h"
+#include "base/ipv4_text.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
 
-namespace sw::app {
+namespace sw::base {
 namespace {
 
 std::string Parse(const char* text) {
@@ -38,19 +38,16 @@ TEST(ParseDottedAddress, RefusesWhatDoesNotFitOrIsNotANumber) {
   EXPECT_EQ(untouched[3], 4);
 }
 
-TEST(IsSameSubnet, ComparesEveryByteUnderTheMask) {
-  const std::uint8_t local[4] = {10, 77, 0, 1};
-  const std::uint8_t mask24[4] = {255, 255, 255, 0};
-  const std::uint8_t mask16[4] = {255, 255, 0, 0};
-  const std::uint8_t near[4] = {10, 77, 0, 200};
-  const std::uint8_t far[4] = {10, 77, 5, 1};
-  EXPECT_TRUE(IsSameSubnet(near, mask24, local));
-  EXPECT_FALSE(IsSameSubnet(far, mask24, local));
-  EXPECT_TRUE(IsSameSubnet(far, mask16, local));
-  const std::uint8_t none[4] = {0, 0, 0, 0};
-  const std::uint8_t anywhere[4] = {192, 168, 1, 1};
-  EXPECT_TRUE(IsSameSubnet(anywhere, none, local));
+TEST(ParseIpv4, DottedQuadRefusesTheClassicShortForms) {
+  std::uint8_t b[4];
+  for (const char* classic : {"0x0A.0.0.1", "10.77.258", "167772161", "10.0.0.1 "}) {
+    EXPECT_FALSE(ParseIpv4(classic, Ipv4Syntax::kDottedQuad, b)) << classic;
+  }
+  // A text with a NUL inside is not the address before it.
+  EXPECT_FALSE(ParseIpv4(std::string_view("10.0.0.1\0x", 10), Ipv4Syntax::kDottedQuad, b));
+  ASSERT_TRUE(ParseIpv4("010.0.0.1", Ipv4Syntax::kDottedQuad, b));  // leading zeros stay decimal
+  EXPECT_EQ(FormatIpv4(b), "10.0.0.1");
 }
 
 }  // namespace
-}  // namespace sw::app
+}  // namespace sw::base
