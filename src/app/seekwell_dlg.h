@@ -5,8 +5,8 @@
 #include <vector>
 
 #include "app/colour_scheme.h"
-#include "host/sx_group_box.h"
 #include "ui/dialog.h"
+#include "ui/sx_group_box.h"
 
 namespace sw::app {
 
@@ -41,7 +41,7 @@ class CSeekwellDlg : public ui::CDialog {
   ui::CComboBox m_dhcpCombo, m_driveLetterCombo;
   ui::CListCtrl m_targetList, m_volumeList, m_deviceList;
   ui::CIPAddressCtrl m_deviceIp, m_deviceNetmask, m_deviceGateway;
-  host::CSxGroupBox m_deviceGroup, m_lanGroup, m_iscsiGroup, m_shareGroup;
+  ui::CSxGroupBox m_deviceGroup, m_lanGroup, m_iscsiGroup, m_shareGroup;
 
   int DeviceSelected = 0;
   int ServiceJustStarted = 0;
