@@ -15,8 +15,7 @@
 set(SW_USES_base "")
 set(SW_USES_fabric base)
 set(SW_USES_protocol base)
-# ui: until the group box control has moved from host/ to ui/.
-set(SW_USES_host base ui)
+set(SW_USES_host base)
 set(SW_USES_share base fabric host protocol)
 set(SW_USES_iscsi base fabric host protocol share)
 set(SW_USES_disk base fabric host protocol share iscsi)

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "app/device_selection.h"
-#include "host/sx_group_box.h"
+#include "ui/sx_group_box.h"
 #include "ui/dialog.h"
 
 namespace sw::app {
@@ -39,7 +39,7 @@ class DevicePanel : public ui::CPanel {
   DrivePanel& m_drives;
   ui::CListCtrl m_deviceList;
   ui::CButton m_refresh, m_configuration;
-  host::CSxGroupBox m_group;
+  ui::CSxGroupBox m_group;
 };
 
 }  // namespace sw::app

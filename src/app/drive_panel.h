@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "app/device_selection.h"
-#include "host/sx_group_box.h"
+#include "ui/sx_group_box.h"
 #include "ui/dialog.h"
 
 namespace sw::app {
@@ -51,7 +51,7 @@ class DrivePanel : public ui::CPanel {
   ui::CListCtrl m_volumeList;
   ui::CComboBox m_driveLetterCombo;
   ui::CButton m_driveConnect, m_driveDisconnect;
-  host::CSxGroupBox m_group;
+  ui::CSxGroupBox m_group;
   // Per row of list 1001: the share name could be shown exactly in the ANSI code page (a lossy
   // name, with '?' in it, must never be used to name a share).
   std::vector<bool> m_volumeNameExact;

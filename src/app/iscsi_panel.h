@@ -2,7 +2,7 @@
 // The "iSCSI Drive Mapping" panel of the main dialog: the target list (1029), Connect (1030) and
 // Management (1031), and timer 1054 that refreshes the list.
 
-#include "host/sx_group_box.h"
+#include "ui/sx_group_box.h"
 #include "ui/dialog.h"
 
 namespace sw::app {
@@ -35,7 +35,7 @@ class IscsiPanel : public ui::CPanel {
 
   ui::CListCtrl m_targetList;
   ui::CButton m_targetConnect, m_management;
-  host::CSxGroupBox m_group;
+  ui::CSxGroupBox m_group;
 };
 
 }  // namespace sw::app

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "host/sx_group_box.h"
+#include "ui/sx_group_box.h"
 #include "ui/dialog.h"
 
 namespace sw::app {
@@ -34,7 +34,7 @@ class LanPanel : public ui::CPanel {
 
   ui::CIPAddressCtrl m_deviceIp, m_deviceNetmask, m_deviceGateway;
   ui::CComboBox m_dhcpCombo;
-  host::CSxGroupBox m_group;
+  ui::CSxGroupBox m_group;
 };
 
 }  // namespace sw::app

@@ -145,7 +145,9 @@ void DDX_Text(CDataExchange* pDX, int id, std::string& value);
 // Length validation: on save, a longer text fails the exchange; on load, limits the edit control.
 void DDV_MaxChars(CDataExchange* pDX, int id, const std::string& value, int maxChars);
 
-class CDialog : public CWnd, public CCmdTarget {
+// CCmdTarget comes first so that a dialog's handlers are called through a member pointer of it
+// without adjusting `this` (the sanitizer checks that the object there is a CCmdTarget).
+class CDialog : public CCmdTarget, public CWnd {
  public:
   explicit CDialog(int templateId, CWnd* parent = nullptr);
   ~CDialog() override;

@@ -194,7 +194,7 @@ Lresult Deliver(Window* w, unsigned message, Wparam wParam, Lparam lParam) {
 
 Lresult Send(NativeHandle target, unsigned message, Wparam wParam, Lparam lParam) {
   State& s = S();
-  if (std::this_thread::get_id() == s.uiThread) return Deliver(Live(target), message, wParam, lParam);
+  if (std::this_thread::get_id() == s.uiThread.load()) return Deliver(Live(target), message, wParam, lParam);
   // Another thread: the UI thread delivers it from its message loop; this one waits, as in Windows.
   auto sent = std::make_unique<SentMessage>();
   sent->message = PostedMessage{target, message, wParam, lParam};

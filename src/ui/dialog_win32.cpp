@@ -117,7 +117,10 @@ bool CreateModeless(CDialog& dialog, CWnd* parent) {
   HWND hwnd = ::CreateDialogParamA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(dialog.TemplateId()),
                                    parent ? H(parent->GetSafeHwnd()) : nullptr, &DialogProc,
                                    reinterpret_cast<LPARAM>(&dialog));
-  if (!hwnd) return false;
+  if (!hwnd) {
+    dialog.SetCreationError(::GetLastError());
+    return false;
+  }
   ::ShowWindow(hwnd, SW_SHOW);
   return true;
 }

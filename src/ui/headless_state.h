@@ -1,6 +1,7 @@
 #pragma once
 // Shared state of the headless backend's two files (wnd_headless.cpp, dialog_headless.cpp).
 
+#include <atomic>
 #include <condition_variable>
 #include <deque>
 #include <future>
@@ -62,7 +63,7 @@ struct State {
   std::condition_variable messageArrived;
   std::deque<PostedMessage> posted;
   std::deque<std::unique_ptr<SentMessage>> sent;
-  std::thread::id uiThread = std::this_thread::get_id();  // the thread that builds the windows
+  std::atomic<std::thread::id> uiThread{std::this_thread::get_id()};  // the thread that builds windows
   std::map<int, DialogTemplate> testTemplates;
   std::map<int, std::uint32_t> failCreation;
   std::map<std::string, unsigned> registered;

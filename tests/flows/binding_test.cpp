@@ -1,5 +1,6 @@
-// Binding controls to templates: a dialog class that binds a control its template lacks, or binds it
-// as the wrong kind of control, is stopped at once instead of driving the wrong window.
+// Binding controls to templates: a dialog class that binds a control its template lacks, binds it
+// as the wrong kind of control, or binds one control twice, is stopped at once instead of driving
+// the wrong window.
 
 #include <gtest/gtest.h>
 
@@ -52,6 +53,14 @@ TEST(ControlBindingDeathTest, WrongClassOrMissingControlStopsTheProgram) {
                  DDX_Control(pDX, 4242, missing);
                }),
                "has no control 4242");
+  // A second object on one control would take its messages from the first (on Win32 it would
+  // subclass our procedure onto itself).
+  EXPECT_DEATH(RunBinder([](CDataExchange* pDX) {
+                 CButton first, second;
+                 DDX_Control(pDX, IDC_REFRESH, first);
+                 DDX_Control(pDX, IDC_REFRESH, second);
+               }),
+               "control 1002 is bound twice");
 }
 
 }  // namespace

@@ -3,9 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "host/sx_group_box.h"
 #include "resource.h"
 #include "ui/headless.h"
+#include "ui/sx_group_box.h"
 
 namespace sw::host {
 namespace {
@@ -16,7 +16,7 @@ class GroupBoxHost : public ui::CDialog {
  public:
   GroupBoxHost(int templateId, int boxId) : ui::CDialog(templateId), m_boxId(boxId) {}
   void DoDataExchange(ui::CDataExchange* pDX) override { ui::DDX_Control(pDX, m_boxId, m_box); }
-  CSxGroupBox m_box;
+  ui::CSxGroupBox m_box;
 
  private:
   int m_boxId;
@@ -42,7 +42,7 @@ TEST(SxGroupBox, TakesCaptionAndAlignmentFromEachTemplateAndPaintsTheGap) {
     hl::Reset();
     hl::ScriptModal(c.templateId, [&](ui::CDialog& d) {
       auto& host = static_cast<GroupBoxHost&>(d);
-      CSxGroupBox& box = host.m_box;
+      ui::CSxGroupBox& box = host.m_box;
       EXPECT_EQ(box.Caption(), c.caption);
       EXPECT_EQ(box.Layout().alignment, c.alignment);
       EXPECT_FALSE(box.Layout().hideCaption);

@@ -164,6 +164,7 @@ TEST(InnerModalLoops, OwnerGetsTimersPostedAndCrossThreadMessagesButNoClicks) {
     d.SetTimer(7, 100);
     hl::Click(d, IDC_ABOUT);
     EXPECT_TRUE(hl::Click(d, IDC_REFRESH)) << "enabled again when the modal dialog ends";
+    owner.tickedWhileDisabled = false;
     hl::QueueMessageBoxAnswer(kIdYes, 300);
     hl::Click(d, IDC_EXIT);
     d.EndDialog(kIdOk);
@@ -174,7 +175,7 @@ TEST(InnerModalLoops, OwnerGetsTimersPostedAndCrossThreadMessagesButNoClicks) {
   EXPECT_EQ(owner.refreshes, 1);
   EXPECT_EQ(owner.ticks, 5) << "the message box's loop ran the owner's timer";
   EXPECT_EQ(owner.posted, 2);
-  EXPECT_TRUE(owner.tickedWhileDisabled);
+  EXPECT_TRUE(owner.tickedWhileDisabled) << "the message box disabled its owner";
 }
 
 // --- Lists -------------------------------------------------------------------------------------

@@ -2,13 +2,14 @@
 // group_box_geometry computes; no layout logic here.
 
 #include "ui/win32_headers.h"
-#include "host/sx_group_box.h"
+#include "ui/sx_group_box.h"
 
-namespace sw::host {
+namespace sw::ui {
+
+using namespace host;  // the group box geometry
 
 namespace {
-constexpr UINT kReflectedBase = WM_USER + 0x1C00;  // kReflectedBase: notifications reflected to the control
-HWND H(ui::NativeHandle h) { return static_cast<HWND>(h); }
+HWND H(NativeHandle h) { return static_cast<HWND>(h); }
 
 HFONT CreateCaptionFont() {
   HDC screen = ::GetDC(nullptr);
@@ -57,12 +58,7 @@ void CSxGroupBox::PreSubclassWindow() {
                                    ::GetSystemMetrics(SM_CYBORDER));
 }
 
-bool CSxGroupBox::WindowProc(unsigned message, ui::Wparam, ui::Lparam, ui::Lresult& result) {
-  if (message == kReflectedBase + WM_CTLCOLORBTN || message == kReflectedBase + WM_CTLCOLORSTATIC) {
-    ::InvalidateRect(::GetParent(H(m_hWnd)), nullptr, TRUE);
-    result = 0;
-    return true;
-  }
+bool CSxGroupBox::WindowProc(unsigned message, Wparam, Lparam, Lresult& result) {
   if (message != WM_PAINT) return false;
 
   PAINTSTRUCT ps;
@@ -108,4 +104,4 @@ bool CSxGroupBox::WindowProc(unsigned message, ui::Wparam, ui::Lparam, ui::Lresu
   return true;
 }
 
-}  // namespace sw::host
+}  // namespace sw::ui

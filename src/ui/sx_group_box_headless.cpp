@@ -1,15 +1,16 @@
 // Headless backend of the custom group box: fixed metrics in place of a display (edges 2, borders 1,
 // 6-pixel-wide characters, 13-pixel lines), so tests can check what a paint would draw.
 
-#include "host/sx_group_box.h"
+#include "ui/sx_group_box.h"
 #include "ui/win_types.h"
 
-namespace sw::host {
+namespace sw::ui {
+
+using namespace host;  // the group box geometry
 
 namespace {
 constexpr int kEdge = 2, kBorder = 1, kCharWidth = 6, kInitialLineHeight = 13, kCaptionLineHeight = 13;
 constexpr std::uint32_t kShadow = 0xA0A0A0, kHighlight = 0xFFFFFF;
-constexpr unsigned kOcmCtlColorBtn = 0x2000 + 0x0135, kOcmCtlColorStatic = 0x2000 + 0x0138;
 }  // namespace
 
 CSxGroupBox::CSxGroupBox() : m_colours(DefaultGroupBoxColours(kShadow, kHighlight)) {}
@@ -18,17 +19,13 @@ CSxGroupBox::~CSxGroupBox() = default;
 
 void CSxGroupBox::PreSubclassWindow() {
   m_caption = GetWindowText();
-  ui::Rect window = GetWindowRect();
+  Rect window = GetWindowRect();
   GbRect inClient{0, 0, window.Width(), window.Height()};
   m_layout = ComputeGroupBoxLayout(GetStyle(), GetExStyle(), inClient, kEdge, kEdge, kBorder, kBorder);
 }
 
-bool CSxGroupBox::WindowProc(unsigned message, ui::Wparam, ui::Lparam, ui::Lresult& result) {
-  if (message == kOcmCtlColorBtn || message == kOcmCtlColorStatic) {
-    result = 0;
-    return true;
-  }
-  if (message != ui::kWmPaint) return false;
+bool CSxGroupBox::WindowProc(unsigned message, Wparam, Lparam, Lresult& result) {
+  if (message != kWmPaint) return false;
   const std::string text = GroupBoxCaptionText(m_caption);
   const bool enabled = IsWindowEnabled();
   m_lastPaint = ComputeGroupBoxPaint(m_layout.frameRect, m_lineWidth, kInitialLineHeight,
@@ -40,4 +37,4 @@ bool CSxGroupBox::WindowProc(unsigned message, ui::Wparam, ui::Lparam, ui::Lresu
   return true;
 }
 
-}  // namespace sw::host
+}  // namespace sw::ui
