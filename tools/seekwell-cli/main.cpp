@@ -64,7 +64,7 @@ void PrintReport(const protocol::DiscoveryReport& r) {
 
 int RunDiscover(const Options& options) {
   protocol::ProtocolState& state = protocol::GetProtocolState();
-  if (!protocol::InitDeviceSockets()) {
+  if (!protocol::InitDeviceSockets(state, protocol::SystemDeviceSocketPort())) {
     std::fputs("seekwell-cli: the socket library could not be started\n", stderr);
     return kExitSockets;
   }
@@ -86,7 +86,8 @@ int RunDiscover(const Options& options) {
   }
 
   const protocol::DiscoveryReport report =
-      protocol::DiscoverDevices(protocol::kDefaultFilterA, protocol::kDefaultFilterB);
+      protocol::DiscoverDevices(state, protocol::SystemDeviceSocketPort(), protocol::kDefaultFilterA,
+                                protocol::kDefaultFilterB);
   if (options.verbose) PrintReport(report);
 
   const std::string text = options.json ? protocol::FormatDeviceTableJson(state.deviceList)
@@ -97,7 +98,7 @@ int RunDiscover(const Options& options) {
   protocol::FreeDeviceList(state.deviceList);
   protocol::FreeNames(state.shareNameList);
   protocol::FreeNames(state.targetEntryList);
-  protocol::CloseDeviceSockets();
+  protocol::CloseDeviceSockets(state, protocol::SystemDeviceSocketPort());
   return kExitOk;
 }
 
@@ -134,7 +135,7 @@ void PrintExchangeReport(const protocol::ExchangeReport& r) {
 // sockets cannot be started or the device did not announce itself.
 bool SelectDevice(const Options& options) {
   protocol::ProtocolState& state = protocol::GetProtocolState();
-  if (!protocol::InitDeviceSockets()) {
+  if (!protocol::InitDeviceSockets(state, protocol::SystemDeviceSocketPort())) {
     std::fputs("seekwell-cli: the socket library could not be started\n", stderr);
     return false;
   }
@@ -144,7 +145,8 @@ bool SelectDevice(const Options& options) {
     return false;
   }
   const protocol::DiscoveryReport report =
-      protocol::DiscoverDevices(protocol::kDefaultFilterA, protocol::kDefaultFilterB);
+      protocol::DiscoverDevices(state, protocol::SystemDeviceSocketPort(), protocol::kDefaultFilterA,
+                                protocol::kDefaultFilterB);
   if (options.verbose) PrintReport(report);
   protocol::SetSelectedDeviceIp(state, options.device.c_str());
   if (!protocol::HasDevice(state.deviceList, state.SelectedDeviceIp)) {
@@ -160,7 +162,7 @@ void Shutdown() {
   protocol::FreeDeviceList(state.deviceList);
   protocol::FreeNames(state.shareNameList);
   protocol::FreeNames(state.targetEntryList);
-  protocol::CloseDeviceSockets();
+  protocol::CloseDeviceSockets(state, protocol::SystemDeviceSocketPort());
 }
 
 // Names come from the network: control characters are shown as '?', never sent to the terminal.
