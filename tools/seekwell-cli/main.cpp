@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "protocol/device_report.h"
+#include "protocol/device_text.h"
 #include "protocol/discovery.h"
 #include "protocol/exchanges.h"
 #include "protocol/protocol_state.h"
@@ -165,16 +166,6 @@ void Shutdown() {
   protocol::CloseDeviceSockets(state, protocol::SystemDeviceSocketPort());
 }
 
-// Names come from the network: control characters are shown as '?', never sent to the terminal.
-std::string Printable(const char* text) {
-  std::string out;
-  for (const char* p = text; *p != 0; ++p) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    out += (c < 0x20 || c == 0x7F) ? '?' : *p;
-  }
-  return out;
-}
-
 int FailExchange(const char* what, const Options& options, const protocol::ExchangeReport& r) {
   if (options.verbose) PrintExchangeReport(r);
   std::fprintf(stderr, "seekwell-cli: %s %s: %s\n", what, options.device.c_str(),
@@ -216,7 +207,7 @@ int PrintList(const Options& options, const protocol::NameList& list) {
     out += "]\n";
   } else {
     for (const protocol::NameEntry* e = list.head; e != nullptr; e = e->next) {
-      out += Printable(e->text) + "\n";
+      out += protocol::EscapeDeviceText(e->text) + "\n";
     }
   }
   std::fputs(out.c_str(), stdout);
