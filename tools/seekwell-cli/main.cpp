@@ -251,6 +251,12 @@ int RunSetStatic(const Options& options) {
       return kExitUsage;
     }
   }
+  protocol::ParseIpv4(options.ip.c_str(), bytes);
+  if (!protocol::IsDeviceUnicastAddress(bytes)) {
+    std::fputs("seekwell-cli: --ip must be an address a device can have (not 0.0.0.0, loopback, "
+               "multicast or broadcast)\n", stderr);
+    return kExitUsage;
+  }
   protocol::ProtocolState& state = protocol::GetProtocolState();
   protocol::CopyText(state.PendingIp, sizeof state.PendingIp, options.ip.c_str());
   protocol::CopyText(state.PendingNetmask, sizeof state.PendingNetmask, options.netmask.c_str());
