@@ -11,7 +11,33 @@ namespace sw::app {
 
 int AdminLoginMode = 0;
 
+namespace {
+constexpr unsigned kEmSetSel = 0x00B1;
+}  // namespace
+
 login::login(ui::CWnd* parent) : ui::CDialog(IDD_LOGIN, parent) {}
+
+const ui::MessageMap& login::GetMessageMap() const {
+  static const ui::MessageMapEntry entries[] = {
+      ui::OnCommand(IDC_LOGIN_USER, ui::kEnChange, &login::OnUserChange),
+      ui::OnCommand(IDC_LOGIN_PASSWORD, ui::kEnChange, &login::OnPasswordChange),
+  };
+  static const ui::MessageMap map{entries, sizeof entries / sizeof entries[0]};
+  return map;
+}
+
+void login::OnUserChange() { KeepWhatFits(m_userEdit); }
+void login::OnPasswordChange() { KeepWhatFits(m_passwordEdit); }
+
+void login::KeepWhatFits(ui::CEdit& edit) {
+  if (!edit.IsValid()) return;
+  const std::string text = edit.GetWindowText();
+  const std::string fitted = protocol::FitCredentialText(text);
+  if (fitted == text) return;
+  edit.SetWindowText(fitted);
+  const auto end = static_cast<ui::Wparam>(fitted.size());
+  edit.SendMessage(kEmSetSel, end, static_cast<ui::Lparam>(end));  // caret after the kept text
+}
 
 void login::DoDataExchange(ui::CDataExchange* pDX) {
   ui::DDX_Control(pDX, IDC_LOGIN_USER, m_userEdit);

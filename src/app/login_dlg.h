@@ -21,6 +21,7 @@ class login : public ui::CDialog {
  public:
   explicit login(ui::CWnd* parent = nullptr);
 
+  const ui::MessageMap& GetMessageMap() const override;
   void DoDataExchange(ui::CDataExchange* pDX) override;
   bool OnInitDialog() override;
   // Stores what was typed, then ends the dialog exactly as Cancel does: callers read the
@@ -32,6 +33,12 @@ class login : public ui::CDialog {
   std::string m_userText, m_passwordText;
 
  private:
+  // The edit limit counts characters, the credentials hold bytes: a text that grew past what they
+  // hold is cut back at once, so OK never has to refuse it.
+  void OnUserChange();
+  void OnPasswordChange();
+  static void KeepWhatFits(ui::CEdit& edit);
+
   ColourScheme m_colours;
 };
 

@@ -271,14 +271,14 @@ class Reader {
       }
       return true;
     }
-    if (t->name.empty() || t->name.find_first_of("|=") != std::string::npos) {
-      return Fail(where, "target name must be non-empty without '|' or '='");
+    if (t->name.empty() || t->name.find_first_of(std::string("|=\0", 3)) != std::string::npos) {
+      return Fail(where, "target name must be non-empty without '|', '=' or NUL");
     }
     if (t->auth.find_first_of("@|=") != std::string::npos) {
       return Fail(where, "\"auth\" must not contain '@', '|' or '='");
     }
-    if (t->user.find_first_of("$=") != std::string::npos) {
-      return Fail(where, "\"user\" must not contain '$' or '='");
+    if (t->user.find_first_of(std::string("$=\0", 3)) != std::string::npos) {
+      return Fail(where, "\"user\" must not contain '$', '=' or NUL");
     }
     return true;
   }
@@ -300,6 +300,8 @@ class Reader {
     if (d->name.empty() || d->name.size() > kMaxNameBytes) {
       return Fail(where, "\"name\" must hold 1 to " + std::to_string(kMaxNameBytes) + " bytes");
     }
+    // A NUL ends the name for every client: "NAS\u0000hidden" would be seen as "NAS".
+    if (d->name.find('\0') != std::string::npos) return Fail(where, "\"name\" must not hold a NUL");
     if (!Address(obj, "address", where, &d->address, true)) return false;
     if (!Address(obj, "netmask", where, &d->netmask)) return false;
     if (NetmaskPrefixLength(d->netmask) < 0) return Fail(where, "\"netmask\" is not a contiguous mask");

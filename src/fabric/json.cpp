@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cmath>
+#include <unordered_set>
 
 namespace sw::json {
 
@@ -207,6 +208,8 @@ class Parser {
   bool ParseObject(Value* out, int depth) {
     ++pos_;
     std::vector<Value::Member> members;
+    // Hashed, so that a hostile object with many members costs linear time, not quadratic.
+    std::unordered_set<std::string> keys;
     SkipSpace();
     if (Peek('}')) {
       ++pos_;
@@ -219,11 +222,9 @@ class Parser {
       size_t keyPos = pos_;
       std::string key;
       if (!ParseString(&key)) return false;
-      for (const auto& m : members) {
-        if (m.first == key) {
-          pos_ = keyPos;
-          return Fail("duplicate member \"" + key + "\"");
-        }
+      if (!keys.insert(key).second) {
+        pos_ = keyPos;
+        return Fail("duplicate member \"" + key + "\"");
       }
       SkipSpace();
       if (!Peek(':')) return Fail("expected ':'");

@@ -45,9 +45,11 @@ class RegistryKey {
   void Close();
 
   // Reads a REG_SZ or REG_EXPAND_SZ value ("" is the key's default value) into `buffer` of `size`
-  // bytes, NUL-terminated. Fails when the value is missing, of another type, or does not fit
-  // with its terminator: a text that does not fit is never cut short.
-  bool ReadString(const char* valueName, char* buffer, std::size_t size) const;
+  // bytes, NUL-terminated, as stored (nothing is expanded); `type`, when given, says which of the
+  // two it was. Fails when the value is missing, of another type, or does not fit with its
+  // terminator: a text that does not fit is never cut short.
+  bool ReadString(const char* valueName, char* buffer, std::size_t size,
+                  std::uint32_t* type = nullptr) const;
   // Reads a REG_DWORD value.
   bool ReadDword(const char* valueName, std::uint32_t& value) const;
   // Reads a value of any type as raw bytes (RegQueryValueExA without a type check): on success

@@ -216,7 +216,8 @@ bool RegistryKey::Create(RegistryRoot root, const std::string& subKey) {
   return true;
 }
 
-bool RegistryKey::ReadString(const char* valueName, char* buffer, std::size_t size) const {
+bool RegistryKey::ReadString(const char* valueName, char* buffer, std::size_t size,
+                             std::uint32_t* type) const {
   Tree& tree = TheTree();
   std::lock_guard<std::mutex> lock(tree.mutex);
   const Value* value = FindValue(tree, handle_, valueName);
@@ -228,6 +229,7 @@ bool RegistryKey::ReadString(const char* valueName, char* buffer, std::size_t si
   if (length + 1 > size) return false;
   std::memcpy(buffer, value->data.data(), length);
   buffer[length] = '\0';
+  if (type != nullptr) *type = value->type;
   return true;
 }
 

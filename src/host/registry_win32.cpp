@@ -68,7 +68,8 @@ bool RegistryKey::Create(RegistryRoot root, const std::string& subKey) {
   return true;
 }
 
-bool RegistryKey::ReadString(const char* valueName, char* buffer, std::size_t size) const {
+bool RegistryKey::ReadString(const char* valueName, char* buffer, std::size_t size,
+                             std::uint32_t* valueType) const {
   if (handle_ == nullptr || buffer == nullptr || size == 0) return false;
   // Read into a copy so that the caller's buffer is untouched on failure.
   std::vector<char> data(size);
@@ -84,6 +85,7 @@ bool RegistryKey::ReadString(const char* valueName, char* buffer, std::size_t si
   if (textLength + 1 > size) return false;
   std::memcpy(buffer, data.data(), textLength);
   buffer[textLength] = '\0';
+  if (valueType != nullptr) *valueType = type;
   return true;
 }
 

@@ -139,6 +139,14 @@ bool CarriesAddress(const ReceivedDatagram& d, const char* expectedIp) {
   return FormatIpv4(address) == expectedIp;
 }
 
+bool IsDeviceUnicastAddress(const std::uint8_t address[4]) {
+  const bool unspecified = (address[0] | address[1] | address[2] | address[3]) == 0;
+  const bool limitedBroadcast = (address[0] & address[1] & address[2] & address[3]) == 0xFF;
+  const bool loopback = address[0] == 127;
+  const bool multicast = address[0] >= 224 && address[0] <= 239;
+  return !unspecified && !limitedBroadcast && !loopback && !multicast;
+}
+
 bool PassesFilter(const ReceivedDatagram& d, std::uint8_t filterA, std::uint8_t filterB) {
   return (filterA == 0 || d.ByteAt(offset::kFilterA) == filterA) &&
          (filterB == 0 || d.ByteAt(offset::kFilterB) == filterB);

@@ -5,57 +5,20 @@
 #include <cstring>
 #include <vector>
 
+#include "protocol/device_text.h"
+
 namespace sw::protocol {
 
 namespace {
 
-// Length of the well-formed UTF-8 sequence at text[i] and its code point; 0 when the byte there
-// does not start one (overlong forms, surrogates and values past U+10FFFF included).
-std::size_t Utf8Sequence(const std::string& text, std::size_t i, std::uint32_t& codePoint) {
-  const auto byte = [&](std::size_t k) { return static_cast<unsigned char>(text[k]); };
-  const unsigned char lead = byte(i);
-  if (lead < 0x80) {
-    codePoint = lead;
-    return 1;
-  }
-  std::size_t length;
-  std::uint32_t minimum;
-  if ((lead & 0xE0) == 0xC0) {
-    length = 2, codePoint = lead & 0x1F, minimum = 0x80;
-  } else if ((lead & 0xF0) == 0xE0) {
-    length = 3, codePoint = lead & 0x0F, minimum = 0x800;
-  } else if ((lead & 0xF8) == 0xF0) {
-    length = 4, codePoint = lead & 0x07, minimum = 0x10000;
-  } else {
-    return 0;
-  }
-  if (i + length > text.size()) return 0;
-  for (std::size_t k = 1; k < length; ++k) {
-    if ((byte(i + k) & 0xC0) != 0x80) return 0;
-    codePoint = (codePoint << 6) | (byte(i + k) & 0x3F);
-  }
-  if (codePoint < minimum || codePoint > 0x10FFFF || (codePoint >= 0xD800 && codePoint <= 0xDFFF)) {
-    return 0;
-  }
-  return length;
-}
-
-bool IsControl(std::uint32_t c) { return c < 0x20 || (c >= 0x7F && c <= 0x9F); }
-
-// Text safe for a terminal: well-formed UTF-8 kept, control characters and stray bytes as '?'.
+// A cell for the terminal and its width in characters (an escape counts as what it shows).
 std::string TerminalSafe(const std::string& text, std::size_t& width) {
-  std::string out;
+  std::string out = EscapeDeviceText(text);
   width = 0;
-  for (std::size_t i = 0; i < text.size();) {
+  for (std::size_t i = 0; i < out.size();) {
     std::uint32_t c = 0;
-    const std::size_t n = Utf8Sequence(text, i, c);
-    if (n == 0 || IsControl(c)) {
-      out.push_back('?');
-      i += n == 0 ? 1 : n;
-    } else {
-      out.append(text, i, n);
-      i += n;
-    }
+    const std::size_t n = Utf8Sequence(out, i, c);
+    i += n == 0 ? 1 : n;
     ++width;
   }
   return out;
@@ -78,7 +41,8 @@ std::string JsonString(const std::string& text) {
     if (c == '"' || c == '\\') {
       out.push_back('\\');
       out.push_back(static_cast<char>(c));
-    } else if (c < 0x20 || c == 0x7F) {
+    } else if (IsControlCharacter(c) || IsBidiControl(c)) {
+      // Escaped so that no terminal showing the JSON acts on them; a reader gets them back.
       char escaped[8];
       std::snprintf(escaped, sizeof escaped, "\\u%04x", static_cast<unsigned>(c));
       out += escaped;

@@ -96,7 +96,6 @@ bool InitDeviceSockets(ProtocolState& state, DeviceSocketPort& port) {
   return true;
 }
 
-bool InitDeviceSockets() { return InitDeviceSockets(GetProtocolState(), SystemDeviceSocketPort()); }
 
 void CloseDeviceSockets(ProtocolState& state, DeviceSocketPort& port) {
   for (int i = 0; i < state.localInterfaces.count; ++i) {
@@ -111,7 +110,6 @@ void CloseDeviceSockets(ProtocolState& state, DeviceSocketPort& port) {
   state.socketsStarted = false;
 }
 
-void CloseDeviceSockets() { CloseDeviceSockets(GetProtocolState(), SystemDeviceSocketPort()); }
 
 DiscoveryReport DiscoverDevices(ProtocolState& state, DeviceSocketPort& port, std::uint8_t filterA,
                                 std::uint8_t filterB) {
@@ -156,10 +154,6 @@ DiscoveryReport DiscoverDevices(ProtocolState& state, DeviceSocketPort& port, st
     }
   }
   return report;
-}
-
-DiscoveryReport DiscoverDevices(std::uint8_t filterA, std::uint8_t filterB) {
-  return DiscoverDevices(GetProtocolState(), SystemDeviceSocketPort(), filterA, filterB);
 }
 
 }  // namespace sw::protocol

@@ -44,15 +44,12 @@ struct DiscoveryReport {
 // makes a fresh ClientId and opens one send and one receive socket for it. Returns false only when
 // the socket library cannot be started: the caller then ends the process with exit code 1. A host
 // name that does not resolve is not an error: no interface, no sockets, every pass finds nothing.
-bool InitDeviceSockets();
 bool InitDeviceSockets(ProtocolState& state, DeviceSocketPort& port);
 
 // Closes every socket and ends the socket library. Safe to call twice.
-void CloseDeviceSockets();
 void CloseDeviceSockets(ProtocolState& state, DeviceSocketPort& port);
 
 // Rebuilds the device table from one pass. A filter value 0 accepts any filter byte.
-DiscoveryReport DiscoverDevices(std::uint8_t filterA, std::uint8_t filterB);
 DiscoveryReport DiscoverDevices(ProtocolState& state, DeviceSocketPort& port, std::uint8_t filterA,
                                 std::uint8_t filterB);
 

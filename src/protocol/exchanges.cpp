@@ -10,6 +10,7 @@ struct ExchangeRule {
   bool flushFirst;
   Opcode replyOpcode;
   const char* expectedAddress;  // null: any address is taken (the DHCP switch)
+  bool carriesNewAddress;       // SET replies: bytes 17-20 must be a device's unicast address
   int attemptLimit;
   std::int64_t waitCapMs;
 };
@@ -28,16 +29,31 @@ std::size_t BuildRequest(const ProtocolState& state, const DeviceRecord& device,
       return BuildQuery(state.clientId, device.deviceId, SUB_QUERY_TARGETS, nullptr, 0, out);
     case Request::Dhcp:
       return BuildSetDhcp(state.clientId, device.deviceId, out);
-    case Request::StaticIp:
+    case Request::StaticIp: {
+      // The reply to such a change could never be told from a forged one: refused unsent.
+      std::uint8_t address[4];
+      if (!ParseIpv4(state.PendingIp, address) || !IsDeviceUnicastAddress(address)) return 0;
       return BuildSetStaticIp(state.clientId, device.deviceId, state.PendingNetmask,
                               state.PendingGateway, state.PendingIp, out);
+    }
   }
   return 0;
 }
 
+// A SET reply ends the wait only when it is long enough to carry an address and that address is
+// one a device can have; anything else goes on waiting, as a reply from another device does.
+bool CarriesUsableNewAddress(const ReceivedDatagram& d) {
+  if (d.length < kAddressedReplyLength) return false;
+  std::uint8_t address[4];
+  d.CopyOut(offset::kDeviceAddress, 4, address);
+  return IsDeviceUnicastAddress(address);
+}
+
 // Flush, build, send once, wait. On success the accepted reply is in `buffer` and its length in
-// `replyLength`. The wait counts attempts exactly as devices expect; the wall-clock cap only ends
-// waits that uncounted datagrams (foreign opcodes, read errors) would otherwise stretch.
+// `replyLength`. The wait counts attempts exactly as devices expect. The wall-clock cap is looked
+// at only after an uncounted datagram (foreign opcode, read error): it ends the waits a stream of
+// them would stretch, and never cuts counted attempts short, however coarse the platform's timer
+// (Windows' default 15.6 ms tick makes each 10 ms wait and 100 ms pause last longer).
 bool RunExchange(ProtocolState& state, DeviceSocketPort& port, Request request,
                  const ExchangeRule& rule, std::uint8_t (&buffer)[kReceiveBufferSize],
                  std::size_t& replyLength, ExchangeReport& report) {
@@ -84,15 +100,16 @@ bool RunExchange(ProtocolState& state, DeviceSocketPort& port, Request request,
 
   const std::int64_t waitStart = port.MonotonicMs();
   int attempts = 0;
+  const auto capReached = [&] { return port.MonotonicMs() - waitStart >= rule.waitCapMs; };
   for (;;) {
-    if (port.MonotonicMs() - waitStart >= rule.waitCapMs) {
-      report.attempts = attempts;
-      return finish(ExchangeOutcome::TimeCapReached);
-    }
     if (port.WaitReadable(receiveSocket, kExchangePollWaitMs) > 0) {
       const int received = port.Receive(receiveSocket, buffer, kReceiveCapacity);
       if (received < 0) {
         ++report.readErrors;
+        if (capReached()) {
+          report.attempts = attempts;
+          return finish(ExchangeOutcome::TimeCapReached);
+        }
         continue;
       }
       ++report.datagramsRead;
@@ -102,12 +119,17 @@ bool RunExchange(ProtocolState& state, DeviceSocketPort& port, Request request,
       const ReceivedDatagram datagram{buffer, length};
       if (datagram.ByteAt(offset::kOpcode) != rule.replyOpcode) {
         ++report.foreignOpcodes;
+        if (capReached()) {
+          report.attempts = attempts;
+          return finish(ExchangeOutcome::TimeCapReached);
+        }
         continue;
       }
       if (!IsForClient(datagram, state.clientId)) {
         ++report.otherClients;
-      } else if (rule.expectedAddress != nullptr &&
-                 !CarriesAddress(datagram, rule.expectedAddress)) {
+      } else if ((rule.expectedAddress != nullptr &&
+                  !CarriesAddress(datagram, rule.expectedAddress)) ||
+                 (rule.carriesNewAddress && !CarriesUsableNewAddress(datagram))) {
         ++report.otherAddresses;
       } else {
         replyLength = length;
@@ -133,7 +155,7 @@ bool QueryList(ProtocolState& state, DeviceSocketPort& port, ExchangeReport* rep
   // The expected address is copied: the rule must not follow a text the exchange may rewrite.
   char expected[kIpTextSize];
   CopyText(expected, sizeof expected, state.SelectedDeviceIp);
-  const ExchangeRule rule{true, QUERY_REPLY, expected, kQueryAttemptLimit, kQueryWaitCapMs};
+  const ExchangeRule rule{true, QUERY_REPLY, expected, false, kQueryAttemptLimit, kQueryWaitCapMs};
   std::uint8_t buffer[kReceiveBufferSize];
   std::size_t length = 0;
   if (!RunExchange(state, port, request, rule, buffer, length, r)) return false;
@@ -163,7 +185,7 @@ bool CheckAdminLogin(ProtocolState& state, DeviceSocketPort& port, ExchangeRepor
   CopyText(expected, sizeof expected, state.SelectedDeviceIp);
   // Flushed like the queries: a late verdict on earlier credentials must not answer this check
   // (replies do not say which credentials they judge).
-  const ExchangeRule rule{true, QUERY_REPLY, expected, kLoginAttemptLimit, kLoginWaitCapMs};
+  const ExchangeRule rule{true, QUERY_REPLY, expected, false, kLoginAttemptLimit, kLoginWaitCapMs};
   std::uint8_t buffer[kReceiveBufferSize];
   std::size_t length = 0;
   if (!RunExchange(state, port, Request::Login, rule, buffer, length, r)) return false;
@@ -183,7 +205,7 @@ bool EnableDeviceDhcp(ProtocolState& state, DeviceSocketPort& port, ExchangeRepo
   ExchangeReport local;
   ExchangeReport& r = report != nullptr ? *report : local;
   r = ExchangeReport{};
-  const ExchangeRule rule{false, SET_REPLY, nullptr, kSetAttemptLimit, kSetWaitCapMs};
+  const ExchangeRule rule{false, SET_REPLY, nullptr, true, kSetAttemptLimit, kSetWaitCapMs};
   std::uint8_t buffer[kReceiveBufferSize];
   std::size_t length = 0;
   if (!RunExchange(state, port, Request::Dhcp, rule, buffer, length, r)) return false;
@@ -200,23 +222,13 @@ bool SetDeviceStaticAddress(ProtocolState& state, DeviceSocketPort& port, Exchan
   r = ExchangeReport{};
   char expected[kIpTextSize];
   CopyText(expected, sizeof expected, state.PendingIp);
-  const ExchangeRule rule{false, SET_REPLY, expected, kSetAttemptLimit, kSetWaitCapMs};
+  const ExchangeRule rule{false, SET_REPLY, expected, true, kSetAttemptLimit, kSetWaitCapMs};
   std::uint8_t buffer[kReceiveBufferSize];
   std::size_t length = 0;
   if (!RunExchange(state, port, Request::StaticIp, rule, buffer, length, r)) return false;
   ApplyStaticAddressChange(state);
   CopyText(r.newAddress, sizeof r.newAddress, expected);
   return true;
-}
-
-bool CheckAdminLogin() { return CheckAdminLogin(GetProtocolState(), SystemDeviceSocketPort()); }
-bool QueryShareNames() { return QueryShareNames(GetProtocolState(), SystemDeviceSocketPort()); }
-bool QueryTargetEntries() {
-  return QueryTargetEntries(GetProtocolState(), SystemDeviceSocketPort());
-}
-bool EnableDeviceDhcp() { return EnableDeviceDhcp(GetProtocolState(), SystemDeviceSocketPort()); }
-bool SetDeviceStaticAddress() {
-  return SetDeviceStaticAddress(GetProtocolState(), SystemDeviceSocketPort());
 }
 
 }  // namespace sw::protocol

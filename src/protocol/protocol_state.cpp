@@ -9,6 +9,14 @@ ProtocolState& GetProtocolState() {
   return state;
 }
 
+std::string FitCredentialText(const std::string& text) {
+  if (text.size() <= kCredentialTextLimit) return text;
+  std::size_t cut = kCredentialTextLimit;
+  // Back off over continuation bytes (10xxxxxx) to the start of the character that does not fit.
+  while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80) --cut;
+  return text.substr(0, cut);
+}
+
 bool SetSelectedDeviceIp(ProtocolState& state, const char* ipAddress) {
   return CopyText(state.SelectedDeviceIp, sizeof state.SelectedDeviceIp, ipAddress);
 }

@@ -3,7 +3,9 @@
 // the device table and the name lists, the credentials and pending LAN settings the exchanges put
 // on the wire, and the selected device. Only the UI thread touches it; there are no locks.
 
+#include <cstddef>
 #include <cstdint>
+#include <string>
 
 #include "protocol/datagram.h"
 #include "protocol/device_socket.h"
@@ -19,7 +21,9 @@ struct LocalInterfaceTable {
   std::int32_t count = 0;
 };
 
-// Each text holds at most 16 characters.
+// Each text holds at most 16 bytes (characters of the ANSI code page; a non-ASCII character takes
+// two to four under the UTF-8 code page).
+constexpr std::size_t kCredentialTextLimit = 16;
 struct LoginCredentials {
   char userName[17] = {};
   char password[17] = {};
@@ -48,6 +52,10 @@ struct ProtocolState {
   ShareNameList shareNameList;
   TargetEntryList targetEntryList;
 };
+
+// The longest beginning of `text` a credentials field holds: at most kCredentialTextLimit bytes,
+// never ending inside a UTF-8 character. What an edit may keep is what can be stored.
+std::string FitCredentialText(const std::string& text);
 
 // The process-wide instance, zero at start.
 ProtocolState& GetProtocolState();

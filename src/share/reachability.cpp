@@ -38,6 +38,14 @@ std::uint32_t BeginProbe() {
   return generation;
 }
 
+// Ends the wait: the flag is pending again under a number no probe holds, so a probe still running
+// (its device went quiet during the wait) can no longer write it.
+void EndWait() {
+  std::uint64_t state = g_probeState.load();
+  while (!g_probeState.compare_exchange_weak(state, Pack(GenerationOf(state) + 1, kReachabilityPending))) {
+  }
+}
+
 void FinishProbe(std::uint32_t generation, std::int32_t flag) {
   std::uint64_t expected = Pack(generation, kReachabilityPending);
   g_probeState.compare_exchange_strong(expected, Pack(generation, flag));
@@ -108,7 +116,7 @@ bool WaitForDeviceReachable() {
     if (flag == kDeviceUnreachable || i >= kPollSleeps) break;
     host::SleepMs(kPollIntervalMs);
   }
-  SetReachabilityFlag(kReachabilityPending);
+  EndWait();
   return reachable;
 }
 

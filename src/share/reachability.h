@@ -3,8 +3,8 @@
 // worker thread checks "http://ADDRESS" and writes the flag once; the UI thread polls the flag at
 // about 0, 1 and 2 seconds through the framework's sleep (a fake clock in headless tests).
 //
-// Each probe carries a number; a probe still running when the next one starts can no longer write
-// the flag, so a late answer for an earlier device never passes for the current one.
+// Each probe carries a number; a probe still running when the next one starts, or when its wait
+// has ended, can no longer write the flag, so a late answer never passes for a later wait.
 //
 // Tests replace the probe through SetProbeStandIn (no thread, no network) or the check alone
 // through SetConnectionCheck (the real worker thread around a fake check).

@@ -1,6 +1,7 @@
 #include "share/web_configuration.h"
 
 #include "fabric/fabric.h"
+#include "host/environment.h"
 #include "share/program_launcher.h"
 
 namespace sw::share {
@@ -18,8 +19,26 @@ std::string ReadRegistryText(host::RegistryRoot root, const std::string& subKey,
   host::RegistryKey key;
   if (!key.Open(root, subKey, host::RegistryAccess::Read)) return std::string();
   char buffer[kRegistryTextSize] = {};
-  if (!key.ReadString(valueName, buffer, sizeof buffer)) return std::string();
-  return buffer;
+  std::uint32_t type = host::kRegSz;
+  if (!key.ReadString(valueName, buffer, sizeof buffer, &type)) return std::string();
+  if (type != host::kRegExpandSz) return buffer;
+  std::string expanded;
+  return host::ExpandEnvironmentStringsA(buffer, expanded) ? expanded : std::string();
+}
+
+std::string QuoteProgramPath(const std::string& command) {
+  if (command.empty() || command[0] == '"') return command;
+  for (std::size_t at = command.find('.'); at != std::string::npos; at = command.find('.', at + 1)) {
+    if (at + 4 > command.size()) break;
+    std::string extension = command.substr(at, 4);
+    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    const std::size_t end = at + 4;
+    if (extension != ".exe" || (end < command.size() && command[end] != ' ' && command[end] != '\t')) continue;
+    const std::string program = command.substr(0, end);
+    if (program.find_first_of(" \t") == std::string::npos) return command;
+    return "\"" + program + "\"" + command.substr(end);
+  }
+  return command;
 }
 
 std::string BrowserCommandKey(const std::string& browserName) {
@@ -35,7 +54,7 @@ std::string BrowserCommandLine(const std::string& browserName, const std::string
                                const std::string& deviceIp) {
   if (!IsDottedAddress(deviceIp)) return std::string();
   if (browserName.find("IE") != std::string::npos) return ExplorerCommandLine(deviceIp);
-  std::string line = browserCommand + " http://" + deviceIp;
+  std::string line = QuoteProgramPath(browserCommand) + " http://" + deviceIp;
   if (line.size() > kMaxCommandLineLength) return std::string();
   return line;
 }

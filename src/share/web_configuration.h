@@ -21,15 +21,23 @@ constexpr const char* kStartMenuInternetKey = "Software\\Clients\\StartMenuInter
 constexpr std::size_t kMaxCommandLineLength = 32766;
 
 // Opens `subKey` for reading and reads `valueName` ("" for the default value) into a 120-byte
-// buffer: "" when the key or value cannot be read or does not fit.
+// buffer: "" when the key or value cannot be read or does not fit. A REG_EXPAND_SZ value comes
+// back with its environment variables expanded ("%ProgramFiles%\..."; the result may be longer).
 std::string ReadRegistryText(host::RegistryRoot root, const std::string& subKey, const char* valueName);
 
 // "Software\Clients\StartMenuInternet\NAME\shell\open\command".
 std::string BrowserCommandKey(const std::string& browserName);
 
+// An unquoted program path that holds a blank, quoted up to and including its ".exe"
+// (C:\Program Files\B\b.exe -url -> "C:\Program Files\B\b.exe" -url). WinExec splits an unquoted
+// line at its first blank and, from this elevated process, would try C:\Program.exe first.
+// Quoted commands, and commands without such a path, stay as they are.
+std::string QuoteProgramPath(const std::string& command);
+
 // The command line: "explorer http://IP" when `browserName` contains "IE" (case-sensitive),
-// otherwise "COMMAND http://IP" with the command as stored (quotes included). "" when `deviceIp`
-// is not a dotted IPv4 address or the line would exceed kMaxCommandLineLength.
+// otherwise "COMMAND http://IP" with the command as stored (quotes included), its program path
+// quoted by QuoteProgramPath. "" when `deviceIp` is not a dotted IPv4 address or the line would
+// exceed kMaxCommandLineLength.
 std::string BrowserCommandLine(const std::string& browserName, const std::string& browserCommand,
                                const std::string& deviceIp);
 std::string ExplorerCommandLine(const std::string& deviceIp);

@@ -358,9 +358,14 @@ bool TypeText(CDialog& dialog, int editId, const std::string& text) {
   UserAction action;
   Window* w = Control(dialog, editId);
   if (!Usable(w)) return false;
-  w->text = (w->limitText > 0 && static_cast<int>(text.size()) > w->limitText)
-                ? text.substr(0, static_cast<size_t>(w->limitText))
-                : text;
+  // EM_LIMITTEXT counts characters, as a Unicode edit control does, not the bytes of their
+  // UTF-8 (ANSI) text.
+  std::size_t end = 0;
+  for (int kept = 0; end < text.size() && (w->limitText <= 0 || kept < w->limitText); ++kept) {
+    ++end;
+    while (end < text.size() && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) ++end;
+  }
+  w->text = text.substr(0, end);
   Deliver(DialogWindow(dialog), kWmCommand, MakeWparam(static_cast<unsigned>(editId), kEnChange),
           reinterpret_cast<Lparam>(w));
   return true;

@@ -1,17 +1,17 @@
 #pragma once
-// A device socket port for dialog tests: no network at all. Devices it knows answer every DISCOVER
-// it is given with an announcement addressed to the sender's ClientId, and a share query with the
-// list of their shares; it counts what the program opens and closes. Its clock is the headless
-// clock, so the exchanges' time caps run on fake time.
+// Fake devices for dialog tests over the scripted socket port: no network at all. Devices it knows
+// answer every DISCOVER with an announcement addressed to the sender's ClientId, and a share query
+// with the list of their shares. The port runs on the headless clock, so the exchanges' time caps
+// run on fake time.
 
 #include <cstring>
-#include <deque>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "protocol/datagram.h"
 #include "protocol/device_socket.h"
+#include "scripted_socket_port.h"
 #include "ui/headless.h"
 
 namespace sw::test {
@@ -32,65 +32,39 @@ struct FakeDevice {
   bool answersQueries = true;  // false: the device has gone quiet (switched off)
 };
 
-class FakeDevicePort : public protocol::DeviceSocketPort {
+// The fake devices answer through the scripted port: what they send back is queued on its script.
+class FakeDevicePort : public ScriptedSocketPort {
  public:
   std::vector<FakeDevice> devices;
-  bool resolves = true;
-  std::string hostAddress = "10.77.0.1";
-  int discovers = 0, opened = 0, closed = 0, startups = 0, cleanups = 0, shareQueries = 0;
+  int discovers = 0, shareQueries = 0;
 
-  bool Startup() override {
-    ++startups;
-    return true;
+  FakeDevicePort() {
+    nowMs = 0;
+    readCostMs = 0;
+    sleep = [](std::int64_t ms) { ui::SleepMs(static_cast<unsigned>(ms)); };
+    now = [] { return static_cast<std::int64_t>(ui::TickCount()); };
+    onSend = [this](const Bytes& request) { Answer(request); };
   }
-  void Cleanup() override { ++cleanups; }
-  bool FirstHostAddress(char (&out)[protocol::kIpTextSize]) override {
-    out[0] = 0;
-    if (!resolves) return false;
-    std::strncpy(out, hostAddress.c_str(), sizeof out - 1);
-    return true;
-  }
-  protocol::SocketHandle OpenSendSocket() override { return 10 + opened++; }
-  protocol::ReceiveSocketSetup OpenReceiveSocket(const char*, const char*, std::uint16_t) override {
-    return {20 + opened++, true};
-  }
-  bool SetMulticastInterface(protocol::SocketHandle, const char*) override { return true; }
-  bool SendTo(protocol::SocketHandle, const std::uint8_t* data, std::size_t length, const char*,
-              std::uint16_t) override {
-    if (length == protocol::kDiscoverLength && data[0] == protocol::DISCOVER) {
+
+ private:
+  void Answer(const Bytes& request) {
+    const std::uint8_t* data = request.data();
+    if (request.size() == protocol::kDiscoverLength && data[0] == protocol::DISCOVER) {
       ++discovers;
-      for (const FakeDevice& d : devices) pending_.push_back(Announce(d, data + 1));
-    } else if (length >= protocol::kQueryHeadLength && data[0] == protocol::QUERY &&
+      for (const FakeDevice& d : devices) script.push_back(test::Datagram(Announce(d, data + 1)));
+    } else if (request.size() >= protocol::kQueryHeadLength && data[0] == protocol::QUERY &&
                data[protocol::offset::kSubCommand] == protocol::SUB_QUERY_SHARES) {
       ++shareQueries;
       for (const FakeDevice& d : devices) {
         std::uint8_t ip[4] = {};
         protocol::ParseIpv4(d.ip.c_str(), ip);
         if (d.answersQueries && std::memcmp(ip, data + protocol::offset::kDeviceAddress, 4) == 0) {
-          pending_.push_back(ShareReply(d, data));
+          script.push_back(test::Datagram(ShareReply(d, data)));
         }
       }
     }
-    return true;
   }
-  int WaitReadable(protocol::SocketHandle, int timeoutMs) override {
-    if (!pending_.empty()) return 1;
-    ui::SleepMs(static_cast<unsigned>(timeoutMs));
-    return 0;
-  }
-  int Receive(protocol::SocketHandle, std::uint8_t* buffer, std::size_t capacity) override {
-    if (pending_.empty()) return -1;
-    std::vector<std::uint8_t> d = pending_.front();
-    pending_.pop_front();
-    if (d.size() > capacity) return -1;
-    std::memcpy(buffer, d.data(), d.size());
-    return static_cast<int>(d.size());
-  }
-  void Close(protocol::SocketHandle) override { ++closed; }
-  void Pause(int ms) override { ui::SleepMs(static_cast<unsigned>(ms)); }
-  std::int64_t MonotonicMs() override { return ui::TickCount(); }
 
- private:
   static std::vector<std::uint8_t> Announce(const FakeDevice& d, const std::uint8_t* clientId) {
     const bool ext = d.iscsi;
     std::vector<std::uint8_t> b((ext ? 72 : 60) + d.name.size(), 0);
@@ -126,7 +100,6 @@ class FakeDevicePort : public protocol::DeviceSocketPort {
     return b;
   }
 
-  std::deque<std::vector<std::uint8_t>> pending_;
 };
 
 }  // namespace sw::test

@@ -116,6 +116,22 @@ TEST_F(LoginDialogFlow, NoTextOverSixteenCharactersCanBeEntered) {
   EXPECT_TRUE(hl::MessageBoxes().empty());
 }
 
+TEST_F(LoginDialogFlow, WhatCanBeTypedIsWhatTheCredentialsHold) {
+  // Sixteen characters of two bytes each pass the edit's character limit; the fields hold 16 bytes.
+  std::string umlauts;
+  for (int i = 0; i < 16; ++i) umlauts += "\xC3\xA4";
+  Run(0, [&umlauts](ui::CDialog& d) {
+    hl::TypeText(d, IDC_LOGIN_USER, umlauts);
+    hl::TypeText(d, IDC_LOGIN_PASSWORD, "pw\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC");
+    EXPECT_EQ(hl::Text(d, IDC_LOGIN_USER), umlauts.substr(0, 16));
+    hl::Click(d, ui::kIdOk);
+  });
+  EXPECT_TRUE(hl::MessageBoxes().empty()) << "OK refused what could be typed";
+  EXPECT_EQ(std::string(Credentials().userName), umlauts.substr(0, 16));
+  // 2 + 4 * 3 bytes fit; the fifth euro sign would end inside its own bytes.
+  EXPECT_EQ(std::string(Credentials().password), "pw\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC\xE2\x82\xAC");
+}
+
 TEST_F(LoginDialogFlow, CancelLeavesTheCredentialsAsTheyWere) {
   for (bool closeBox : {false, true}) {
     Run(0, [closeBox](ui::CDialog& d) {

@@ -6,23 +6,46 @@
 #include <memory>
 #include <string>
 
+#include "fabric/json.h"
 #include "fuzz_client.h"
 #include "protocol/datagram.h"
 #include "protocol/device_report.h"
+#include "protocol/device_text.h"
 #include "protocol/device_table.h"
 
 namespace {
 
 using namespace sw::protocol;
 
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
+using fuzz::Require;
 
 void CheckText(const char* text, std::size_t size) { Require(std::memchr(text, 0, size) != nullptr); }
 
-void CheckJson(const std::string& json) {
+// The JSON output is valid and reads back: one object per device, whose name is the device's
+// own when that is UTF-8 (other bytes were taken as Latin-1), with no raw control byte in it.
+void CheckJson(const std::string& json, const DeviceList& devices) {
   for (unsigned char c : json) Require(c >= 0x20 || c == '\n');
+  sw::json::Value value;
+  sw::json::ParseError error;
+  Require(sw::json::Parse(json, &value, &error) && value.IsArray());
+  Require(value.AsArray().size() == static_cast<std::size_t>(devices.count));
+  const DeviceRecord* r = devices.head;
+  for (const sw::json::Value& object : value.AsArray()) {
+    const sw::json::Value* name = object.Find("name");
+    Require(name != nullptr && name->IsString());
+    bool utf8 = true;
+    const std::string own = r->name;
+    for (std::size_t k = 0; utf8 && k < own.size();) {
+      std::uint32_t c = 0;
+      const std::size_t n = Utf8Sequence(own, k, c);
+      utf8 = n != 0;
+      k += n;
+    }
+    if (utf8) Require(name->AsString() == own);
+    const sw::json::Value* ip = object.Find("ip");
+    Require(ip != nullptr && ip->AsString() == r->ipAddress);
+    r = r->next;
+  }
 }
 
 }  // namespace
@@ -52,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   Require(devices.count <= 1);
   FormatDeviceTableText(devices);
-  CheckJson(FormatDeviceTableJson(devices));
+  CheckJson(FormatDeviceTableJson(devices), devices);
   FreeDeviceList(devices);
 
   for (char separator : {':', '='}) {

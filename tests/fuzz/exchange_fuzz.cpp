@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <deque>
 #include <set>
 #include <string>
 
@@ -15,74 +16,7 @@ namespace {
 
 using namespace sw::protocol;
 
-void Require(bool condition) {
-  if (!condition) std::abort();
-}
-
-// As in the discovery target: records of a two-byte length and that many bytes; 0xFFFF is a
-// failed read, 0xFFFE a poll that finds nothing. Time passes through the port only.
-class InputPort final : public DeviceSocketPort {
- public:
-  InputPort(const std::uint8_t* data, std::size_t size) : data_(data), size_(size) {}
-
-  bool Startup() override { return true; }
-  void Cleanup() override {}
-  bool FirstHostAddress(char (&out)[kIpTextSize]) override {
-    std::strcpy(out, "10.77.0.1");
-    return true;
-  }
-  SocketHandle OpenSendSocket() override { return 1; }
-  ReceiveSocketSetup OpenReceiveSocket(const char*, const char*, std::uint16_t) override {
-    return {2, true};
-  }
-  bool SetMulticastInterface(SocketHandle, const char*) override { return true; }
-  bool SendTo(SocketHandle, const std::uint8_t* data, std::size_t length, const char*,
-              std::uint16_t) override {
-    Require(length > 0 && length <= kRequestBufferSize);
-    lastSent.assign(data, data + length);
-    ++sends;
-    return true;
-  }
-  int WaitReadable(SocketHandle, int timeoutMs) override {
-    ++waits;
-    if (at_ + 2 > size_) {
-      nowMs_ += timeoutMs;
-      return 0;
-    }
-    const unsigned length = data_[at_] | data_[at_ + 1] << 8;
-    if (length == 0xFFFE) {
-      at_ += 2;
-      nowMs_ += timeoutMs;
-      return 0;
-    }
-    return 1;
-  }
-  int Receive(SocketHandle, std::uint8_t* buffer, std::size_t capacity) override {
-    nowMs_ += 1;
-    const unsigned length = data_[at_] | data_[at_ + 1] << 8;
-    at_ += 2;
-    if (length == 0xFFFF) return -1;
-    std::size_t n = length < size_ - at_ ? length : size_ - at_;
-    const std::uint8_t* bytes = data_ + at_;
-    at_ += n;
-    if (n > capacity) return -1;
-    std::memcpy(buffer, bytes, n);
-    return static_cast<int>(n);
-  }
-  void Close(SocketHandle) override {}
-  void Pause(int ms) override { nowMs_ += ms; }
-  std::int64_t MonotonicMs() override { return nowMs_; }
-
-  std::string lastSent;
-  int sends = 0;
-  long waits = 0;
-
- private:
-  const std::uint8_t* data_;
-  std::size_t size_;
-  std::size_t at_ = 0;
-  std::int64_t nowMs_ = 0;
-};
+using fuzz::Require;
 
 void CheckList(const NameList& list, char separator) {
   std::set<std::string> seen;
@@ -103,7 +37,14 @@ void CheckList(const NameList& list, char separator) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size < 1) return 0;
   const int which = data[0] % 5;
-  InputPort port(data + 1, size - 1);
+  sw::test::ScriptedSocketPort port;
+  fuzz::ScriptFromRecords(data + 1, size - 1, port);
+  const std::deque<sw::test::Arrival> arrivals = port.script;
+  int sends = 0;
+  port.onSend = [&](const sw::test::Bytes& request) {
+    Require(!request.empty() && request.size() <= kRequestBufferSize);
+    ++sends;
+  };
   ProtocolState state;
   Require(InitDeviceSockets(state, port));
   state.clientId = fuzz::TestClientId();
@@ -124,7 +65,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 3: ok = EnableDeviceDhcp(state, port, &report); break;
     case 4: ok = SetDeviceStaticAddress(state, port, &report); break;
   }
-  Require(port.sends == 1);
+  Require(sends == 1);
   // The cap holds on the port's clock whatever arrives (11 flush polls come before it).
   Require(report.elapsedMs <= 110 + kSetWaitCapMs + 200);
   CheckList(state.shareNameList, ':');
@@ -132,6 +73,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   Require(state.deviceList.count == 1);
   Require(FindDeviceByIp(state.deviceList, state.SelectedDeviceIp) != nullptr);
   if (ok && which == 4) Require(std::strcmp(state.SelectedDeviceIp, "10.77.0.50") == 0);
+  // A success means a full-size reply to us, from the device (queries) or carrying the address
+  // the device now has, and that address is one a device can have (set commands).
+  if (report.outcome == ExchangeOutcome::Answered) {
+    const std::uint8_t opcode = which >= 3 ? SET_REPLY : QUERY_REPLY;
+    const char* address = which >= 3 ? report.newAddress : "10.77.0.10";
+    std::uint8_t bytes[4];
+    Require(ParseIpv4(address, bytes) && IsDeviceUnicastAddress(bytes));
+    bool seen = false;
+    for (const sw::test::Arrival& a : arrivals) {
+      const ReceivedDatagram d{a.bytes.data(), a.bytes.size()};
+      seen = seen || (a.kind == sw::test::Arrival::Datagram && d.length >= kAddressedReplyLength &&
+                      d.ByteAt(0) == opcode && IsForClient(d, state.clientId) && CarriesAddress(d, address));
+    }
+    Require(seen);
+    if (which >= 3) Require(std::strcmp(state.SelectedDeviceIp, address) == 0);
+  }
   if (!ok && which >= 3) Require(std::strcmp(state.SelectedDeviceIp, "10.77.0.10") == 0);
 
   // The list splitting alone, over the raw input as a reply.

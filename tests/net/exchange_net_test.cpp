@@ -399,6 +399,38 @@ TEST_F(ExchangeNetTest, RepliesOfOtherDevicesAndInstancesUseUpAttempts) {
   }
 }
 
+// --- forged set replies -------------------------------------------------------------------------
+
+TEST_F(ExchangeNetTest, TruncatedAndForgedDhcpRepliesDoNotEndTheSwitch) {
+  Peer hostile;
+  StartHostile(hostile, R"({"replies": [
+      {"for": "dhcp", "size": 7}, {"for": "dhcp", "address": "255.255.255.255"},
+      {"for": "dhcp", "address": "224.0.0.1"}, {"for": "dhcp", "address": "127.0.0.9"},
+      {"for": "dhcp", "address": "0.0.0.0"}]})");
+  ASSERT_TRUE(program_.KnowDevice("HOSTILE", kHostileIp, kNodeHostile));
+  ExchangeReport r;
+  double seconds = 0;
+  EXPECT_FALSE(Dhcp(&r, &seconds));
+  EXPECT_EQ(r.otherAddresses, 5);
+  EXPECT_EQ(Selected(program_), kHostileIp);
+  EXPECT_NE(protocol::FindDeviceByIp(program_.state().deviceList, kHostileIp), nullptr);
+}
+
+TEST_F(ExchangeNetTest, StaticChangeToZeroIsRefusedBeforeAnythingIsSent) {
+  Peer hostile;
+  StartHostile(hostile, R"({"replies": [{"for": "static", "address": "0.0.0.0", "size": 7}]})");
+  ASSERT_TRUE(program_.KnowDevice("HOSTILE", kHostileIp, kNodeHostile));
+  SetPending("0.0.0.0", "255.255.0.0", "10.77.0.1");
+  ExchangeReport r;
+  double seconds = 0;
+  EXPECT_FALSE(Static(&r, &seconds));
+  EXPECT_EQ(r.outcome, ExchangeOutcome::NotBuilt);
+  EXPECT_LT(seconds, 0.05);
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_TRUE(Captured(protocol::SET).empty());
+  EXPECT_EQ(Selected(program_), kHostileIp);
+}
+
 // --- bounds ---------------------------------------------------------------------------------
 
 TEST_F(ExchangeNetTest, AForeignOpcodeFloodCannotHoldAQueryPastItsCap) {

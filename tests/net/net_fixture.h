@@ -36,6 +36,8 @@ class Peer {
   // for the file to appear. False (and the process reaped) when it exits or never gets ready.
   bool Start(const std::string& ns, const std::string& program, std::vector<std::string> args);
   void Stop();
+  // The program's process (ip netns exec replaces itself with it); -1 when not running.
+  pid_t pid() const { return pid_; }
 
  private:
   pid_t pid_ = -1;

@@ -11,6 +11,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <thread>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -314,6 +319,41 @@ TEST_F(SimExchangeNetTest, DhcpSwitchHandsOutPoolAddressesInTurn) {
   n = protocol::BuildSetDhcp(c.id(), id, request);
   c.Send(request, n);
   EXPECT_EQ(ReplyAddress(c.Await(protocol::SET_REPLY, 2000)), "10.77.3.102");
+}
+
+// CPU time (user + system) of a process so far, in seconds.
+double CpuSeconds(pid_t pid) {
+  std::ifstream in("/proc/" + std::to_string(pid) + "/stat");
+  std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  std::istringstream fields(text.substr(text.rfind(')') + 2));
+  std::string field;
+  long long ticks = 0;
+  for (int i = 3; i <= 15 && fields >> field; ++i) {
+    if (i >= 14) ticks += std::stoll(field);
+  }
+  return static_cast<double>(ticks) / static_cast<double>(sysconf(_SC_CLK_TCK));
+}
+
+// More idle connections than it has slots: the emulator must wait for them, not spin.
+TEST_F(SimExchangeNetTest, SeventyIdleWebConnectionsCostNoCpu) {
+  std::vector<int> connections;
+  for (int i = 0; i < 70; ++i) {
+    int fd = socket(AF_INET, SOCK_STREAM, 0);
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(80);
+    inet_pton(AF_INET, "10.77.3.1", &to.sin_addr);
+    ASSERT_EQ(connect(fd, reinterpret_cast<sockaddr*>(&to), sizeof(to)), 0) << i;
+    connections.push_back(fd);
+  }
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  const double before = CpuSeconds(sim1_.pid());
+  std::this_thread::sleep_for(std::chrono::seconds(2));
+  const double share = (CpuSeconds(sim1_.pid()) - before) / 2.0;
+  std::printf("halden-sim CPU with 70 idle connections: %.1f%%\n", 100.0 * share);
+  RecordProperty("cpu_percent", std::to_string(100.0 * share));
+  EXPECT_LT(share, 0.05);
+  for (int fd : connections) close(fd);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "host/registry_sim.h"
 #include "share/program_launcher.h"
@@ -123,6 +124,29 @@ TEST_F(BrowserLaunchTest, HostileAddressStartsNothing) {
   WebLaunch launch = LaunchWebConfiguration("10.77.0.10 & calc");
   EXPECT_TRUE(sim::Launches().empty());
   EXPECT_EQ(launch.commandLine, "");
+}
+
+TEST(BrowserCommandLine, UnquotedProgramPathWithABlankIsQuotedUpToItsExe) {
+  EXPECT_EQ(QuoteProgramPath("C:\\Program Files\\B\\b.EXE -osint -url \"%1\""),
+            "\"C:\\Program Files\\B\\b.EXE\" -osint -url \"%1\"");
+  EXPECT_EQ(QuoteProgramPath("C:\\Program Files\\b.exe"), "\"C:\\Program Files\\b.exe\"");
+  for (const char* kept : {"\"C:\\Program Files\\b.exe\" -url", "C:\\b.exe -url x y", "browser --new", ""}) {
+    EXPECT_EQ(QuoteProgramPath(kept), kept);
+  }
+  // ".exe" inside a folder name is not the program's end.
+  EXPECT_EQ(QuoteProgramPath("C:\\my.exec files\\b.exe"), "\"C:\\my.exec files\\b.exe\"");
+}
+
+TEST_F(BrowserLaunchTest, ExpandableCommandIsExpandedAndQuoted) {
+  Register("BROWSER.EXE", "unused");
+  const std::string stored = "%ProgramFiles%\\Browser\\browser.exe -url";
+  std::vector<std::uint8_t> data(stored.begin(), stored.end());
+  data.push_back(0);
+  host::SimRegistrySetValue(RegistryRoot::LocalMachine, BrowserCommandKey("BROWSER.EXE"), "", host::kRegExpandSz, data);
+  sim::InstallProgram("C:\\Program Files\\Browser\\browser.exe");
+  WebLaunch launch = LaunchWebConfiguration("10.77.0.10");
+  EXPECT_EQ(launch.commandLine, "\"C:\\Program Files\\Browser\\browser.exe\" -url http://10.77.0.10");
+  EXPECT_EQ(launch.fallbackCommandLine, "") << "the browser itself started, not explorer";
 }
 
 }  // namespace

@@ -6,97 +6,19 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <deque>
 #include <string>
 #include <vector>
+
+#include "scripted_socket_port.h"
 
 namespace sw::protocol {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-// One thing the receive socket offers at a poll.
-struct Arrival {
-  enum Kind { Nothing, Datagram, ReadError } kind = Nothing;
-  Bytes bytes;
-};
-
-class ScriptedPort : public DeviceSocketPort {
- public:
-  // Played one per readability wait; when empty, `whenEmpty` is played forever.
-  std::deque<Arrival> script;
-  Arrival whenEmpty;
-  bool startupOk = true;
-  bool resolves = true;
-  std::string hostAddress = "10.77.0.1";
-  bool receiveComplete = true;
-
-  struct Sent {
-    Bytes bytes;
-    std::string ip;
-    std::uint16_t port;
-    int pausedBefore;
-  };
-  std::vector<Sent> sent;
-  std::vector<std::string> multicastInterfaces;
-  std::string joinedOn, joinedGroup;
-  std::uint16_t boundPort = 0;
-  int totalPauseMs = 0;
-  int totalWaitMs = 0;
-  int waits = 0;
-  int reads = 0;
-  int opened = 0, closed = 0, cleanups = 0;
-
-  bool Startup() override { return startupOk; }
-  void Cleanup() override { ++cleanups; }
-  bool FirstHostAddress(char (&out)[kIpTextSize]) override {
-    out[0] = 0;
-    if (!resolves) return false;
-    std::strcpy(out, hostAddress.c_str());
-    return true;
-  }
-  SocketHandle OpenSendSocket() override { return 100 + opened++; }
-  ReceiveSocketSetup OpenReceiveSocket(const char* interfaceIp, const char* groupIp,
-                                       std::uint16_t port) override {
-    joinedOn = interfaceIp;
-    joinedGroup = groupIp;
-    boundPort = port;
-    return {200 + opened++, receiveComplete};
-  }
-  bool SetMulticastInterface(SocketHandle, const char* ip) override {
-    multicastInterfaces.push_back(ip);
-    return true;
-  }
-  bool SendTo(SocketHandle, const std::uint8_t* data, std::size_t length, const char* ip,
-              std::uint16_t port) override {
-    sent.push_back({Bytes(data, data + length), ip, port, totalPauseMs});
-    return true;
-  }
-  int WaitReadable(SocketHandle, int timeoutMs) override {
-    ++waits;
-    if (script.empty()) script.push_back(whenEmpty);
-    if (script.front().kind == Arrival::Nothing) {
-      script.pop_front();
-      totalWaitMs += timeoutMs;
-      return 0;
-    }
-    return 1;
-  }
-  int Receive(SocketHandle, std::uint8_t* buffer, std::size_t capacity) override {
-    ++reads;
-    Arrival a = script.front();
-    script.pop_front();
-    if (a.kind == Arrival::ReadError || a.bytes.size() > capacity) return -1;
-    if (!a.bytes.empty()) std::memcpy(buffer, a.bytes.data(), a.bytes.size());
-    return static_cast<int>(a.bytes.size());
-  }
-  void Close(SocketHandle) override { ++closed; }
-  void Pause(int ms) override { totalPauseMs += ms; }
-};
-
-Arrival Datagram(Bytes b) { return {Arrival::Datagram, std::move(b)}; }
-Arrival Silence() { return {}; }
-Arrival Error() { return {Arrival::ReadError, {}}; }
+using test::Bytes;
+using test::Datagram;
+using test::Silence;
+using ScriptedPort = test::ScriptedSocketPort;
+inline test::Arrival Error() { return test::ReadError(); }
 
 Bytes Announce(const ClientId& client, std::uint8_t lastOctet, const std::string& name,
                std::uint8_t opcode = DISCOVER_REPLY, std::uint8_t filterB = 3) {
@@ -159,8 +81,8 @@ TEST_F(Discovery, PassSendsTwoDiscoversAndPollsFortyEightTimes) {
     EXPECT_EQ(s.bytes[0], DISCOVER);
     EXPECT_EQ(0, std::memcmp(&s.bytes[1], state.clientId.bytes, 10));
   }
-  EXPECT_EQ(port.sent[0].pausedBefore, 0);
-  EXPECT_EQ(port.sent[1].pausedBefore, 50) << "the copies are 50 ms apart";
+  EXPECT_EQ(port.sent[0].pausedMsBefore, 0);
+  EXPECT_EQ(port.sent[1].pausedMsBefore, 50) << "the copies are 50 ms apart";
   EXPECT_EQ(port.multicastInterfaces, std::vector<std::string>{"10.77.0.1"});
   EXPECT_EQ(report.polls, 48);
   EXPECT_EQ(port.waits, 48);

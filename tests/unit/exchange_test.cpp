@@ -7,103 +7,18 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
-#include <deque>
 #include <string>
 #include <vector>
+
+#include "scripted_socket_port.h"
 
 namespace sw::protocol {
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-struct Slot {
-  enum Kind { Nothing, Datagram, ReadError } kind = Nothing;
-  Bytes bytes;
-};
-
-Slot Silence() { return {}; }
-Slot Datagram(Bytes b) { return {Slot::Datagram, std::move(b)}; }
-Slot Error() { return {Slot::ReadError, {}}; }
-
-// One slot is played per readability wait; `whenEmpty` forever after the script. Time passes only
-// through the port: a wait without data costs its timeout, a pause its length, a read 1 ms.
-class ExchangePort : public DeviceSocketPort {
- public:
-  std::deque<Slot> script;
-  Slot whenEmpty;
-  bool sendOk = true;
-  // A broken cap would spin for ever on an endless flood; past this many reads the port falls
-  // silent so the test ends (and fails on `safetyTripped`).
-  int safetyReads = 1000000;
-  bool safetyTripped = false;
-
-  struct Sent {
-    Bytes bytes;
-    std::string ip;
-    std::uint16_t port;
-    int waitsBefore;
-  };
-  std::vector<Sent> sent;
-  std::vector<std::string> multicastInterfaces;
-  std::vector<int> pauses;
-  int waits = 0;
-  int reads = 0;
-  std::int64_t nowMs = 5000;
-
-  bool Startup() override { return true; }
-  void Cleanup() override {}
-  bool FirstHostAddress(char (&out)[kIpTextSize]) override {
-    out[0] = 0;
-    return false;
-  }
-  SocketHandle OpenSendSocket() override { return kNoSocket; }
-  ReceiveSocketSetup OpenReceiveSocket(const char*, const char*, std::uint16_t) override {
-    return {};
-  }
-  bool SetMulticastInterface(SocketHandle, const char* ip) override {
-    multicastInterfaces.push_back(ip);
-    return true;
-  }
-  bool SendTo(SocketHandle, const std::uint8_t* data, std::size_t length, const char* ip,
-              std::uint16_t port) override {
-    sent.push_back({Bytes(data, data + length), ip, port, waits});
-    return sendOk;
-  }
-  int WaitReadable(SocketHandle, int timeoutMs) override {
-    ++waits;
-    if (reads >= safetyReads) {
-      safetyTripped = true;
-      script.clear();
-      whenEmpty = Silence();
-    }
-    if (script.empty()) script.push_back(whenEmpty);
-    if (script.front().kind == Slot::Nothing) {
-      script.pop_front();
-      nowMs += timeoutMs;
-      return 0;
-    }
-    return 1;
-  }
-  int Receive(SocketHandle, std::uint8_t* buffer, std::size_t capacity) override {
-    ++reads;
-    nowMs += 1;
-    Slot s = script.front();
-    script.pop_front();
-    if (s.kind == Slot::ReadError || s.bytes.size() > capacity) return -1;
-    if (!s.bytes.empty()) std::memcpy(buffer, s.bytes.data(), s.bytes.size());
-    return static_cast<int>(s.bytes.size());
-  }
-  void Close(SocketHandle) override {}
-  void Pause(int ms) override {
-    pauses.push_back(ms);
-    nowMs += ms;
-  }
-  std::int64_t MonotonicMs() override { return nowMs; }
-
-  void Push(int count, const Slot& slot) {
-    for (int i = 0; i < count; ++i) script.push_back(slot);
-  }
-};
+using test::Bytes;
+using test::Datagram;
+using test::Silence;
+using ExchangePort = test::ScriptedSocketPort;
 
 const std::uint8_t kNode[6] = {0x00, 0x11, 0x32, 0xAA, 0xBB, 0x01};
 
@@ -358,7 +273,7 @@ TEST_F(ExchangeTest, ForeignOpcodesAndReadErrorsAreNotCounted) {
   port.Push(11, Silence());
   for (int i = 0; i < 40; ++i) {
     port.script.push_back(Datagram(Reply(SET_REPLY, state.clientId, "10.77.0.10", "x")));
-    port.script.push_back(Error());
+    port.script.push_back(test::ReadError());
   }
   port.script.push_back(Datagram(Reply(QUERY_REPLY, state.clientId, "10.77.0.10", "vol1")));
 
@@ -386,7 +301,7 @@ TEST_F(ExchangeTest, FloodOfForeignOpcodesCannotHoldTheLoginCheck) {
 }
 
 TEST_F(ExchangeTest, FloodOfReadErrorsCannotHoldASetCommand) {
-  port.whenEmpty = Error();
+  port.whenEmpty = test::ReadError();
   const std::int64_t before = port.nowMs;
   EXPECT_FALSE(EnableDeviceDhcp(state, port, &report));
   EXPECT_FALSE(port.safetyTripped);
@@ -408,6 +323,81 @@ TEST_F(ExchangeTest, FloodMixedWithCountedRejectsEndsWithinTheQueryCap) {
   EXPECT_FALSE(QueryTargetEntries(state, port, &report));
   EXPECT_FALSE(port.safetyTripped);
   EXPECT_LE(port.nowMs - before, 110 + kQueryWaitCapMs + 110);
+}
+
+// Windows' default timer: a 10 ms wait lasts 15.6 ms, a 100 ms pause 109 ms. Every exchange must
+// still make all its polls and take a reply that comes at the last one.
+TEST_F(ExchangeTest, EveryAttemptIsMadeOnACoarseTimer) {
+  int tenths = 0;
+  port.waitCost = [&tenths](int ms) {
+    tenths += ms == kExchangePollWaitMs ? 156 : ms * 10;
+    const int whole = tenths / 10;
+    tenths %= 10;
+    return std::int64_t{whole};
+  };
+  port.pauseCost = [](int ms) { return std::int64_t{ms == kExchangePauseMs ? 109 : ms}; };
+  std::strcpy(state.loginCredentials.userName, "admin");
+  SetPending("10.77.0.50", "255.255.0.0", "10.77.0.1");
+  struct Case {
+    const char* what;
+    int flush, limit;
+    Bytes reply;
+    bool (*run)(ProtocolState&, DeviceSocketPort&, ExchangeReport*);
+  };
+  const Case cases[] = {
+      {"login", 11, kLoginAttemptLimit, LoginVerdict(state.clientId, "10.77.0.10", 1), CheckAdminLogin},
+      {"shares", 11, kQueryAttemptLimit, Reply(QUERY_REPLY, state.clientId, "10.77.0.10", "v"), QueryShareNames},
+      {"targets", 11, kQueryAttemptLimit, Reply(QUERY_REPLY, state.clientId, "10.77.0.10", "t"),
+       QueryTargetEntries},
+      {"static", 0, kSetAttemptLimit, Reply(SET_REPLY, state.clientId, "10.77.0.50"), SetDeviceStaticAddress},
+      {"dhcp", 0, kSetAttemptLimit, Reply(SET_REPLY, state.clientId, "10.77.0.110"), EnableDeviceDhcp},
+  };
+  for (const Case& c : cases) {
+    port.script.clear();
+    port.Push(c.flush + c.limit, Silence());
+    port.script.push_back(Datagram(c.reply));
+    EXPECT_TRUE(c.run(state, port, &report)) << c.what;
+    EXPECT_EQ(report.outcome, ExchangeOutcome::Answered) << c.what;
+    EXPECT_EQ(report.attempts, c.limit) << c.what;
+  }
+}
+
+// --- replies to the set commands --------------------------------------------------------------
+
+TEST_F(ExchangeTest, SetRepliesWithoutAUsableAddressDoNotEndTheWait) {
+  Bytes shortReply = Reply(SET_REPLY, state.clientId, "10.77.0.0");
+  shortReply.resize(7);  // opcode and the ClientId echo
+  Bytes cutAddress = Reply(SET_REPLY, state.clientId, "10.77.0.0");
+  cutAddress.resize(20);  // byte 20 missing: reads as 10.77.0.0
+  for (const Bytes& bad : {shortReply, cutAddress, Reply(SET_REPLY, state.clientId, "0.0.0.0"),
+                           Reply(SET_REPLY, state.clientId, "255.255.255.255"),
+                           Reply(SET_REPLY, state.clientId, "224.0.0.1"),
+                           Reply(SET_REPLY, state.clientId, "127.0.0.5")}) {
+    port.script.push_back(Datagram(bad));
+  }
+  port.whenEmpty = Silence();
+  EXPECT_FALSE(EnableDeviceDhcp(state, port, &report));
+  EXPECT_EQ(report.otherAddresses, 6);
+  EXPECT_STREQ(state.SelectedDeviceIp, "10.77.0.10");
+  EXPECT_NE(FindDeviceByIp(state.deviceList, "10.77.0.10"), nullptr);
+
+  // The static change to 10.77.0.0 is not confirmed by a reply too short to carry it.
+  SetPending("10.77.0.0", "255.255.0.0", "10.77.0.1");
+  port.script.push_back(Datagram(cutAddress));
+  port.script.push_back(Datagram(Reply(SET_REPLY, state.clientId, "10.77.0.0")));
+  EXPECT_TRUE(SetDeviceStaticAddress(state, port, &report));
+  EXPECT_EQ(report.otherAddresses, 1);
+}
+
+TEST_F(ExchangeTest, StaticChangeToAnAddressNoDeviceCanHaveIsRefusedUnsent) {
+  for (const char* pending : {"0.0.0.0", "255.255.255.255", "224.0.0.1", "239.1.2.3", "127.0.0.1", "nas"}) {
+    SetPending(pending, "255.255.0.0", "10.77.0.1");
+    port.script.push_back(Datagram(Reply(SET_REPLY, state.clientId, "0.0.0.0")));
+    EXPECT_FALSE(SetDeviceStaticAddress(state, port, &report)) << pending;
+    EXPECT_EQ(report.outcome, ExchangeOutcome::NotBuilt) << pending;
+  }
+  EXPECT_TRUE(port.sent.empty());
+  EXPECT_STREQ(state.SelectedDeviceIp, "10.77.0.10");
 }
 
 // --- the flush ----------------------------------------------------------------------------------

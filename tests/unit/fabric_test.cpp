@@ -164,6 +164,9 @@ TEST(FabricTest, RejectsMistakesWithAnErrorNamingTheDevice) {
       {R"({"devices": [{"name": "A", "address": "10.77.0.2"}, {"name": "A", "address": "10.77.0.3"}]})",
        "used twice"},
       {"{\"devices\": [", "line 1"},
+      // A NUL would end the name for every client ("NAS" here).
+      {R"({"devices": [{"name": "NAS\u0000hidden", "address": "10.77.0.2"}]})", "must not hold a NUL"},
+      {OneDevice(R"("targets": [{"name": "t\u0000x"}])"), "NUL"},
   };
   for (const auto& c : cases) {
     std::string error = LoadError(c.text);

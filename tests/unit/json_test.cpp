@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <string>
 
 namespace sw::json {
@@ -94,6 +95,18 @@ TEST(JsonTest, AccessorsOfTheWrongTypeAreNeutral) {
   EXPECT_TRUE(v.AsArray().empty());
   EXPECT_TRUE(v.AsObject().empty());
   EXPECT_FALSE(v.AsBool());
+}
+
+// A quadratic duplicate check takes seconds here (3.4 s at 40k members); a linear one milliseconds.
+TEST(JsonTest, ObjectWithManyMembersParsesInLinearTime) {
+  std::string text = "{";
+  for (int i = 0; i < 100000; ++i) text += (i ? ",\"k" : "\"k") + std::to_string(i) + "\":0";
+  const auto start = std::chrono::steady_clock::now();
+  Value v = MustParse(text + "}");
+  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  EXPECT_EQ(v.AsObject().size(), 100000u);
+  EXPECT_LT(seconds, 2.0);
+  EXPECT_EQ(ErrorOf(text + ",\"k99999\":1}"), "duplicate member \"k99999\"");
 }
 
 }  // namespace

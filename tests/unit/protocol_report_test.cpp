@@ -29,15 +29,16 @@ TEST_F(DeviceReport, TextColumnsAlignAcrossRows) {
 }
 
 TEST_F(DeviceReport, TextNeverCarriesControlCharactersButKeepsUtf8) {
-  AddDevice(list, "evil\x1b]0;owned\x07\x9b", "10.77.0.2", "", "", kId, "1", 0, false);
+  // ESC, BEL, a raw CSI byte, CSI as UTF-8 (U+009B) and RIGHT-TO-LEFT OVERRIDE (U+202E).
+  AddDevice(list, "evil\x1b]0;owned\x07\x9b\xc2\x9b\xe2\x80\xae", "10.77.0.2", "", "", kId, "1", 0, false);
   AddDevice(list, "caf\xc3\xa9", "10.77.0.3", "", "", kId, "1", 0, false);
   const std::string text = FormatDeviceTableText(list);
-  EXPECT_EQ(text.find('\x1b'), std::string::npos);
-  EXPECT_EQ(text.find('\x07'), std::string::npos);
-  EXPECT_EQ(text.find('\x9b'), std::string::npos);
-  EXPECT_NE(text.find("evil?]0;owned??"), std::string::npos);
-  // "café" is four columns wide, so its row lines up with the 15-column name above.
-  EXPECT_NE(text.find("caf\xc3\xa9" + std::string(13, ' ') + "10.77.0.3"), std::string::npos);
+  for (const char* raw : {"\x1b", "\x07", "\x9b", "\xe2\x80\xae"}) {
+    EXPECT_EQ(text.find(raw), std::string::npos);
+  }
+  EXPECT_NE(text.find("evil\\x1b]0;owned\\x07\\x9b\\u009b\\u202e"), std::string::npos) << text;
+  // "café" is four columns wide, so its row lines up with the 36-column escaped name above.
+  EXPECT_NE(text.find("caf\xc3\xa9" + std::string(34, ' ') + "10.77.0.3"), std::string::npos);
 }
 
 TEST_F(DeviceReport, JsonHasTheAgreedKeysAndBooleans) {
@@ -58,7 +59,9 @@ TEST(JsonStrings, EscapesAndRepairsUntrustedText) {
   EXPECT_EQ(JsonString("tab\there\n"), "\"tab\\u0009here\\u000a\"");
   EXPECT_EQ(JsonString("caf\xc3\xa9"), "\"caf\xc3\xa9\"");
   EXPECT_EQ(JsonString("caf\xe9"), "\"caf\xc3\xa9\"") << "a Latin-1 byte becomes its UTF-8 form";
-  EXPECT_EQ(JsonString("\xed\xa0\x80"), "\"\xc3\xad\xc2\xa0\xc2\x80\"") << "no surrogates";
+  EXPECT_EQ(JsonString("\xed\xa0\x80"), "\"\xc3\xad\xc2\xa0\\u0080\"") << "no surrogates";
+  // C1 and bidi controls reach no terminal raw, whether UTF-8 or a stray byte.
+  EXPECT_EQ(JsonString("a\xc2\x9b\x9b\xe2\x80\xae\xe2\x81\xa6"), "\"a\\u009b\\u009b\\u202e\\u2066\"");
   EXPECT_EQ(JsonString("\xc0\xaf"), "\"\xc3\x80\xc2\xaf\"") << "no overlong forms";
 }
 

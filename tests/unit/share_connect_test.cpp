@@ -183,7 +183,9 @@ TEST_F(ConnectTest, NonLatinShareNameMapsEndToEnd) {
 }
 
 TEST(ShareNames, DeviceSuppliedNamesCannotLeaveTheShare) {
-  for (const char* bad : {"", ".", "..", "a\\b", "..\\..\\C$", "a/b", "tab\there", "nl\n", "del\x7F"}) {
+  // Also the invisible and reordering ones: C1 CSI as UTF-8, RIGHT-TO-LEFT OVERRIDE, an isolate.
+  for (const char* bad : {"", ".", "..", "a\\b", "..\\..\\C$", "a/b", "tab\there", "nl\n", "del\x7F",
+                          "csi\xC2\x9B", "txt.\xE2\x80\xAE" "exe", "iso\xE2\x81\xA6" "x"}) {
     EXPECT_FALSE(IsSafeNetworkName(bad)) << bad;
     std::string out = "untouched";
     EXPECT_FALSE(BuildRemoteName("NAS1", bad, out)) << bad;
@@ -193,6 +195,15 @@ TEST(ShareNames, DeviceSuppliedNamesCannotLeaveTheShare) {
 
   std::string out;
   EXPECT_FALSE(BuildRemoteName("NAS\\X", "Volume_1", out)) << "the device name is checked too";
+  // '@' and ':' would give the connection to another provider or port of another host.
+  for (const char* bad : {"host@SSL@443", "host@8080", "host:80", "a b", "50%", "\"q\"", "'q'", "a*b", "a|b",
+                          "nbsp\xC2\xA0" "x", "NAS\xE2\x80\x8F" "x"}) {
+    EXPECT_FALSE(IsSafeServerName(bad)) << bad;
+    EXPECT_FALSE(BuildRemoteName(bad, "Volume_1", out)) << bad;
+  }
+  for (const char* good : {"NAS1", "HALDEN-NAS2", "nas.local", "my_nas", "B\xC3\xBCro"}) {
+    EXPECT_TRUE(IsSafeServerName(good)) << good;
+  }
   ASSERT_TRUE(BuildRemoteName("NAS1", "Volume_1", out));
   EXPECT_EQ(out, "\\\\NAS1\\Volume_1");
   // 255 characters fit the 256-byte remote name; 256 do not.

@@ -90,6 +90,24 @@ TEST_F(ReachabilityTest, WorkerThreadWritesTheCheckResult) {
   EXPECT_FALSE(WaitForDeviceReachable());
 }
 
+TEST_F(ReachabilityTest, AProbeWhoseWaitEndedCannotWriteTheFlag) {
+  std::promise<void> release;
+  std::shared_future<void> released = release.get_future().share();
+  std::atomic<bool> done{false};
+  SetConnectionCheck([&, released](const std::string&) {
+    released.wait();
+    done = true;
+    return true;
+  });
+  StartReachabilityProbe("10.77.0.10");
+  EXPECT_FALSE(WaitForDeviceReachable());  // two fake seconds, the check still hangs
+  release.set_value();
+  for (int i = 0; i < 500 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  ASSERT_TRUE(done);
+  std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  EXPECT_EQ(ReachabilityFlag(), kReachabilityPending) << "a late 1 after the failed wait";
+}
+
 TEST_F(ReachabilityTest, LateAnswerOfAnEarlierProbeIsIgnored) {
   std::promise<void> release;
   std::shared_future<void> released = release.get_future().share();

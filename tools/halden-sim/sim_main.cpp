@@ -32,6 +32,10 @@ namespace {
 using Clock = std::chrono::steady_clock;
 
 constexpr size_t kMaxHttpRequest = 8192;
+constexpr size_t kMaxHttpConnections = 64;
+// Delayed replies waiting to go out; a flood of requests to a slow device must not grow this
+// without bound. Requests beyond it go unanswered, as a busy device's would.
+constexpr size_t kMaxPendingReplies = 256;
 constexpr auto kHttpTimeout = std::chrono::seconds(5);
 
 int g_signalPipe[2] = {-1, -1};
@@ -181,7 +185,12 @@ class Simulator {
       fds.push_back({g_signalPipe[0], POLLIN, 0});
       fds.push_back({receiver_, POLLIN, 0});
       size_t listenersFrom = fds.size();
-      for (auto& d : devices_) fds.push_back({d.listener, static_cast<short>(d.listener >= 0 ? POLLIN : 0), 0});
+      // While every connection slot is taken a listener stays out of the poll: its pending
+      // connections would make poll return at once, for ever.
+      const bool accepting = connections_.size() < kMaxHttpConnections;
+      for (auto& d : devices_) {
+        fds.push_back({accepting ? d.listener : -1, static_cast<short>(d.listener >= 0 ? POLLIN : 0), 0});
+      }
       size_t connectionsFrom = fds.size();
       for (auto& c : connections_) {
         fds.push_back({c.fd, static_cast<short>(c.response.empty() ? POLLIN : POLLOUT), 0});
@@ -289,6 +298,7 @@ class Simulator {
               " from " + requester);
         }
         if (reply.delayMs > 0) {
+          if (pending_.size() >= kMaxPendingReplies) continue;
           pending_.push_back({Clock::now() + std::chrono::milliseconds(reply.delayMs), i,
                               std::move(reply), requester});
         } else {
@@ -328,7 +338,7 @@ class Simulator {
   }
 
   void AcceptConnections(size_t device) {
-    while (connections_.size() < 64) {
+    while (connections_.size() < kMaxHttpConnections) {
       int fd = accept4(devices_[device].listener, nullptr, nullptr, SOCK_NONBLOCK | SOCK_CLOEXEC);
       if (fd < 0) return;
       HttpConnection c;

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "protocol/device_report.h"
+#include "protocol/device_text.h"
 #include "protocol/discovery.h"
 #include "protocol/exchanges.h"
 #include "protocol/protocol_state.h"
@@ -64,7 +65,7 @@ void PrintReport(const protocol::DiscoveryReport& r) {
 
 int RunDiscover(const Options& options) {
   protocol::ProtocolState& state = protocol::GetProtocolState();
-  if (!protocol::InitDeviceSockets()) {
+  if (!protocol::InitDeviceSockets(state, protocol::SystemDeviceSocketPort())) {
     std::fputs("seekwell-cli: the socket library could not be started\n", stderr);
     return kExitSockets;
   }
@@ -86,7 +87,8 @@ int RunDiscover(const Options& options) {
   }
 
   const protocol::DiscoveryReport report =
-      protocol::DiscoverDevices(protocol::kDefaultFilterA, protocol::kDefaultFilterB);
+      protocol::DiscoverDevices(state, protocol::SystemDeviceSocketPort(), protocol::kDefaultFilterA,
+                                protocol::kDefaultFilterB);
   if (options.verbose) PrintReport(report);
 
   const std::string text = options.json ? protocol::FormatDeviceTableJson(state.deviceList)
@@ -97,7 +99,7 @@ int RunDiscover(const Options& options) {
   protocol::FreeDeviceList(state.deviceList);
   protocol::FreeNames(state.shareNameList);
   protocol::FreeNames(state.targetEntryList);
-  protocol::CloseDeviceSockets();
+  protocol::CloseDeviceSockets(state, protocol::SystemDeviceSocketPort());
   return kExitOk;
 }
 
@@ -134,7 +136,7 @@ void PrintExchangeReport(const protocol::ExchangeReport& r) {
 // sockets cannot be started or the device did not announce itself.
 bool SelectDevice(const Options& options) {
   protocol::ProtocolState& state = protocol::GetProtocolState();
-  if (!protocol::InitDeviceSockets()) {
+  if (!protocol::InitDeviceSockets(state, protocol::SystemDeviceSocketPort())) {
     std::fputs("seekwell-cli: the socket library could not be started\n", stderr);
     return false;
   }
@@ -144,7 +146,8 @@ bool SelectDevice(const Options& options) {
     return false;
   }
   const protocol::DiscoveryReport report =
-      protocol::DiscoverDevices(protocol::kDefaultFilterA, protocol::kDefaultFilterB);
+      protocol::DiscoverDevices(state, protocol::SystemDeviceSocketPort(), protocol::kDefaultFilterA,
+                                protocol::kDefaultFilterB);
   if (options.verbose) PrintReport(report);
   protocol::SetSelectedDeviceIp(state, options.device.c_str());
   if (!protocol::HasDevice(state.deviceList, state.SelectedDeviceIp)) {
@@ -160,17 +163,7 @@ void Shutdown() {
   protocol::FreeDeviceList(state.deviceList);
   protocol::FreeNames(state.shareNameList);
   protocol::FreeNames(state.targetEntryList);
-  protocol::CloseDeviceSockets();
-}
-
-// Names come from the network: control characters are shown as '?', never sent to the terminal.
-std::string Printable(const char* text) {
-  std::string out;
-  for (const char* p = text; *p != 0; ++p) {
-    const unsigned char c = static_cast<unsigned char>(*p);
-    out += (c < 0x20 || c == 0x7F) ? '?' : *p;
-  }
-  return out;
+  protocol::CloseDeviceSockets(state, protocol::SystemDeviceSocketPort());
 }
 
 int FailExchange(const char* what, const Options& options, const protocol::ExchangeReport& r) {
@@ -214,7 +207,7 @@ int PrintList(const Options& options, const protocol::NameList& list) {
     out += "]\n";
   } else {
     for (const protocol::NameEntry* e = list.head; e != nullptr; e = e->next) {
-      out += Printable(e->text) + "\n";
+      out += protocol::EscapeDeviceText(e->text) + "\n";
     }
   }
   std::fputs(out.c_str(), stdout);
@@ -257,6 +250,12 @@ int RunSetStatic(const Options& options) {
       std::fprintf(stderr, "seekwell-cli: %s needs a dotted IPv4 address\n", field.flag);
       return kExitUsage;
     }
+  }
+  protocol::ParseIpv4(options.ip.c_str(), bytes);
+  if (!protocol::IsDeviceUnicastAddress(bytes)) {
+    std::fputs("seekwell-cli: --ip must be an address a device can have (not 0.0.0.0, loopback, "
+               "multicast or broadcast)\n", stderr);
+    return kExitUsage;
   }
   protocol::ProtocolState& state = protocol::GetProtocolState();
   protocol::CopyText(state.PendingIp, sizeof state.PendingIp, options.ip.c_str());

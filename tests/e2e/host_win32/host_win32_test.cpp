@@ -15,62 +15,18 @@
 #include "host/registry.h"
 #include "host/version_api.h"
 #include "host/windows_version.h"
+#include "registry_contract.h"
 
 namespace sw::host {
+
+// A key of this run and test only, so repeated runs in one prefix do not see each other.
+std::string contract::RegistryContractKey() {
+  static int counter = 0;
+  return "Software\\SeekwellE2E\\run-" + std::to_string(GetCurrentProcessId()) + "-" +
+         std::to_string(GetTickCount()) + "-" + std::to_string(++counter);
+}
+
 namespace {
-
-// A key of this run only, so repeated runs in one prefix do not see each other.
-std::string ScratchKey() {
-  return "Software\\SeekwellE2E\\run-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(GetTickCount());
-}
-
-TEST(RegistryWin32, RoundTripBoundsAndEnumeration) {
-  const std::string base = ScratchKey();
-  RegistryKey key;
-  ASSERT_TRUE(key.Create(RegistryRoot::CurrentUser, base + "\\Policies\\System"));
-  EXPECT_TRUE(key.WriteDword("EnableLinkedConnections", 1));
-  EXPECT_TRUE(key.WriteString("", "FIREFOX.EXE"));
-  for (const char* name : {"Zeta", "alpha", "Beta"}) {
-    RegistryKey child;
-    ASSERT_TRUE(child.Create(RegistryRoot::CurrentUser, base + "\\Enum\\" + name));
-  }
-
-  RegistryKey reader;
-  ASSERT_TRUE(reader.Open(RegistryRoot::CurrentUser, base + "\\POLICIES\\system", RegistryAccess::Read));
-  std::uint32_t value = 0;
-  EXPECT_TRUE(reader.ReadDword("enablelinkedconnections", value));
-  EXPECT_EQ(1u, value);
-  char exact[12];
-  EXPECT_TRUE(reader.ReadString("", exact, sizeof exact));
-  EXPECT_STREQ("FIREFOX.EXE", exact);
-  char small[11];
-  std::memset(small, 'Q', sizeof small);
-  EXPECT_FALSE(reader.ReadString("", small, sizeof small));
-  EXPECT_EQ('Q', small[0]);
-  char text[8] = "keep";
-  EXPECT_FALSE(reader.ReadString("EnableLinkedConnections", text, sizeof text));
-  EXPECT_STREQ("keep", text);
-  unsigned char raw[256];
-  std::size_t length = 0;
-  std::uint32_t type = 0;
-  EXPECT_TRUE(reader.ReadValue("EnableLinkedConnections", raw, sizeof raw, length, &type));
-  EXPECT_EQ(kRegDword, type);
-  EXPECT_EQ(4u, length);
-  EXPECT_EQ(1, raw[0]);
-  EXPECT_FALSE(reader.WriteDword("EnableLinkedConnections", 2));
-
-  ASSERT_TRUE(reader.Open(RegistryRoot::CurrentUser, base + "\\Enum", RegistryAccess::Read));
-  std::vector<std::string> names;
-  char name[256];
-  for (std::uint32_t i = 0; reader.EnumSubKey(i, name, sizeof name); ++i) names.push_back(name);
-  EXPECT_EQ((std::vector<std::string>{"alpha", "Beta", "Zeta"}), names);
-  char shortName[4] = "abc";
-  EXPECT_FALSE(reader.EnumSubKey(1, shortName, sizeof shortName));  // "Beta" needs 5 bytes
-  EXPECT_STREQ("abc", shortName);
-
-  EXPECT_FALSE(reader.Open(RegistryRoot::CurrentUser, base + "\\Missing", RegistryAccess::Read));
-  EXPECT_FALSE(reader.IsOpen());
-}
 
 TEST(RegistryWin32, ProductOptionsAreReadable) {
   RegistryKey key;
