@@ -58,10 +58,12 @@ TEST_F(IscsiSim, PortalLoginSessionDiskAndLogout) {
   auto disks = sim::SessionDisks();
   ASSERT_EQ(2u, disks.size());
   EXPECT_EQ(2048ull << 20, disks[0].sizeBytes);
+  EXPECT_EQ(2048ull << 20, std::filesystem::file_size(disks[0].imagePath));
+#ifndef _WIN32  // allocated blocks are a POSIX notion; the Windows unit binary checks the size only
   struct stat st {};
   ASSERT_EQ(0, stat(disks[0].imagePath.c_str(), &st));
-  EXPECT_EQ(static_cast<off_t>(2048ull << 20), st.st_size);
   EXPECT_LT(st.st_blocks * 512, 1 << 20) << "the image must be sparse";
+#endif
 
   const std::string session = Read(wmi, SessionsOfTargetCondition(kPlain).value(), "SessionId").at(0);
   EXPECT_TRUE(RunCommand(LogoutTargetCommand(session).value()));
