@@ -11,17 +11,17 @@
 
 namespace sw::iscsi {
 
-unsigned RefreshTimerDelayMs(const TargetListState& state) {
-  return state.ServiceJustStarted == 1 ? kRefreshDelayAfterServiceStartMs : kRefreshDelayMs;
+unsigned RefreshTimerDelayMs(int serviceJustStarted) {
+  return serviceJustStarted == 1 ? kRefreshDelayAfterServiceStartMs : kRefreshDelayMs;
 }
 
-void RemoveAllTargetPortals(CWmiWrapper& wmi, const TargetListState& state) {
+void RemoveAllTargetPortals(CWmiWrapper& wmi, int serviceJustStarted) {
   TextList addresses;
   wmi.QueryPropertyList(kSendTargetPortalClass, "PortalAddress", addresses);
   for (const auto& address : addresses) {
     // An address that cannot stand in a command line is left alone rather than run altered.
     if (auto removal = RemoveTargetPortalCommand(address)) RunCommand(*removal);
-    if (state.ServiceJustStarted == 0) RunCommand(ListTargetsCommand());
+    if (serviceJustStarted == 0) RunCommand(ListTargetsCommand());
   }
 }
 
@@ -29,7 +29,8 @@ std::int32_t AddDevicePortal(CWmiWrapper& wmi, const std::string& selectedDevice
   return wmi.CreateInstanceWithProperty(kSendTargetPortalClass, "PortalAddress", selectedDeviceIp);
 }
 
-TargetStatus RefreshTargetStatus(CWmiWrapper& wmi, const std::string& selectedDeviceIp, TargetListState& state) {
+TargetStatus RefreshTargetStatus(CWmiWrapper& wmi, const std::string& selectedDeviceIp, int serviceJustStarted,
+                                 TargetListState& state) {
   TextList candidates;
   wmi.QueryPropertyList(kSessionClass, "TargetName", candidates);
   wmi.QueryPropertyList(kTargetClass, "TargetName", candidates);
@@ -61,7 +62,7 @@ TargetStatus RefreshTargetStatus(CWmiWrapper& wmi, const std::string& selectedDe
     }
     std::vector<PortalRecord> portals;
     wmi.QueryTargetPortals(state.TargetNames[k], portals);
-    if (state.ServiceJustStarted == 0) {
+    if (serviceJustStarted == 0) {
       TargetRow row{displayNames[k], ""};
       // Any statistics instance counts as connected, whatever its Active value.
       if (!portals.empty()) row.status = active.empty() ? kStatusNotConnected : kStatusConnected;
@@ -70,7 +71,7 @@ TargetStatus RefreshTargetStatus(CWmiWrapper& wmi, const std::string& selectedDe
   }
   result.enableConnect = false;
   result.enableManagement = !state.TargetNames.empty();
-  result.runDeferredLogin = state.ServiceJustStarted == 1;
+  result.runDeferredLogin = serviceJustStarted == 1;
   return result;
 }
 

@@ -16,12 +16,12 @@ constexpr unsigned kRefreshTimerId = 1054;
 constexpr unsigned kRefreshDelayMs = 100;
 constexpr unsigned kRefreshDelayAfterServiceStartMs = 1000;
 
-// Members of the main dialog's iSCSI panel that these functions read and write.
+// Members of the main dialog's iSCSI panel that these functions read and write. The panel's
+// ServiceJustStarted is host::InitiatorFlags::ServiceJustStarted, passed in where it counts.
 struct TargetListState {
   std::vector<std::string> TargetNames;  // full lower-case names, one per row, sorted
   std::string TargetPrefix;              // up to and including the first ':' of the last row
   std::string CurrentTarget;             // prefix + name of the last clicked not-connected row
-  int ServiceJustStarted = 0;
 };
 
 struct TargetRow {
@@ -30,11 +30,11 @@ struct TargetRow {
 };
 
 // The refresh timer's period for the state.
-unsigned RefreshTimerDelayMs(const TargetListState& state);
+unsigned RefreshTimerDelayMs(int serviceJustStarted);
 
 // Step 2 of the portal refresh: removes every send-target portal (one "RemoveTargetPortal" each,
 // followed by "ListTargets t" unless the service was just started). The command lines run.
-void RemoveAllTargetPortals(CWmiWrapper& wmi, const TargetListState& state);
+void RemoveAllTargetPortals(CWmiWrapper& wmi, int serviceJustStarted);
 // Step 3: the device as the only portal. The status; non-zero means the panel shows
 // kTargetConnectionFailedMessage.
 std::int32_t AddDevicePortal(CWmiWrapper& wmi, const std::string& selectedDeviceIp);
@@ -47,7 +47,8 @@ struct TargetStatus {
 };
 // Rebuilds TargetNames (and TargetPrefix when there is a row) from the sessions and the discovered
 // targets whose portal is the selected device.
-TargetStatus RefreshTargetStatus(CWmiWrapper& wmi, const std::string& selectedDeviceIp, TargetListState& state);
+TargetStatus RefreshTargetStatus(CWmiWrapper& wmi, const std::string& selectedDeviceIp, int serviceJustStarted,
+                                 TargetListState& state);
 
 struct TargetClick {
   bool disableManagement = false;  // the list is empty: 1030 and 1031 both disabled

@@ -30,6 +30,7 @@ class TargetList : public IscsiSim {
   }
   CWmiWrapper wmi;
   TargetListState state;
+  int justStarted = 0;
 };
 
 TEST_F(TargetList, RowsFromSessionsAndDiscoveredTargetsOfTheDevice) {
@@ -37,7 +38,7 @@ TEST_F(TargetList, RowsFromSessionsAndDiscoveredTargetsOfTheDevice) {
   ASSERT_TRUE(RunCommand(LoginTargetCommand(zeta, sim::kDefaultInitiatorName).value()));
   sim::SetConnectionActive(zeta, false);  // a statistics instance says connected, whatever Active says
 
-  TargetStatus status = RefreshTargetStatus(wmi, kDevice, state);
+  TargetStatus status = RefreshTargetStatus(wmi, kDevice, justStarted, state);
   // Listed once although both a session and a discovered target; lower case, sorted; the other
   // device's target and the name WQL cannot carry are not listed.
   EXPECT_EQ((std::vector<std::string>{"iqn.2009-11.com.halden:alpha", "iqn.2009-11.com.halden:mid&calc", zeta}),
@@ -54,14 +55,14 @@ TEST_F(TargetList, RowsFromSessionsAndDiscoveredTargetsOfTheDevice) {
   // A listed name outside the iSCSI grammar cannot be connected.
   EXPECT_FALSE(LoginTargetCommand(state.TargetNames[1], sim::kDefaultInitiatorName));
 
-  state.ServiceJustStarted = 1;
-  status = RefreshTargetStatus(wmi, kDevice, state);
+  justStarted = 1;
+  status = RefreshTargetStatus(wmi, kDevice, justStarted, state);
   EXPECT_TRUE(status.rows.empty());
   EXPECT_EQ(3u, state.TargetNames.size());
   EXPECT_TRUE(status.runDeferredLogin);
-  EXPECT_EQ(1000u, RefreshTimerDelayMs(state));
+  EXPECT_EQ(1000u, RefreshTimerDelayMs(justStarted));
 
-  TargetStatus none = RefreshTargetStatus(wmi, "10.77.0.99", state);
+  TargetStatus none = RefreshTargetStatus(wmi, "10.77.0.99", justStarted, state);
   EXPECT_TRUE(state.TargetNames.empty());
   EXPECT_FALSE(none.enableManagement);
   EXPECT_EQ("iqn.2009-11.com.halden:", state.TargetPrefix) << "no row: the prefix stays";
@@ -69,7 +70,7 @@ TEST_F(TargetList, RowsFromSessionsAndDiscoveredTargetsOfTheDevice) {
 
 TEST_F(TargetList, PortalRefreshReplacesEveryPortal) {
   sim::ResetProcesses();
-  RemoveAllTargetPortals(wmi, state);
+  RemoveAllTargetPortals(wmi, justStarted);
   EXPECT_EQ((std::vector<std::string>{"iscsicli RemoveTargetPortal 10.77.0.12 3260", "iscsicli ListTargets t",
                                       "iscsicli RemoveTargetPortal 10.77.0.11 3260", "iscsicli ListTargets t"}),
             sim::ProcessLaunches());
@@ -77,9 +78,9 @@ TEST_F(TargetList, PortalRefreshReplacesEveryPortal) {
   EXPECT_NE(0, AddDevicePortal(wmi, "10.77.0.13"));
   EXPECT_EQ(0, AddDevicePortal(wmi, kDevice));
 
-  state.ServiceJustStarted = 1;
+  justStarted = 1;
   sim::ResetProcesses();
-  RemoveAllTargetPortals(wmi, state);
+  RemoveAllTargetPortals(wmi, justStarted);
   EXPECT_EQ((std::vector<std::string>{"iscsicli RemoveTargetPortal 10.77.0.11 3260"}), sim::ProcessLaunches());
 }
 
