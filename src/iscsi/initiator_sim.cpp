@@ -1,0 +1,402 @@
+// The simulated iSCSI initiator: state, the initiator tool's commands and discovery from the
+// fabric. See initiator_sim.h for what it promises.
+
+#include "iscsi/initiator_sim.h"
+
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <mutex>
+
+#include "fabric/fabric.h"
+#include "host/service_control.h"
+#include "iscsi/iscsi_name.h"
+#include "share/network_drives_sim.h"
+
+namespace sw::iscsi::sim {
+
+namespace {
+
+constexpr const char* kBanner = "iSCSI initiator command-line tool (simulated)\n\n";
+constexpr const char* kDone = "Operation completed successfully.\n";
+constexpr std::int32_t kWbemFailed = static_cast<std::int32_t>(0x80041001u);
+
+struct Portal {
+  std::string address;
+  std::int32_t port = 3260;
+};
+
+struct Session {
+  std::string id;
+  std::string target;          // as the device names it
+  std::string portalAddress;
+  int disk = -1;
+  std::string imagePath;
+  std::uint64_t sizeBytes = 0;
+  bool active = true;
+};
+
+struct Model {
+  std::recursive_mutex mutex;
+  std::vector<std::string> initiatorNames{kDefaultInitiatorName};
+  std::vector<Portal> portals;
+  std::vector<Session> sessions;
+  std::vector<PersistentLoginSnapshot> persistentLogins;
+  std::vector<std::string> persistentDevices;
+  std::vector<std::string> bindableVolumes;
+  std::vector<std::string> runs;
+  std::string imageFolder;
+  int localDisks = 1;
+  unsigned nextSession = 1;
+};
+
+Model& TheModel() {
+  static Model model;
+  return model;
+}
+
+bool SameText(const std::string& a, const std::string& b) { return LowerAscii(a) == LowerAscii(b); }
+
+enum class Availability { Absent, Stopped, Running };
+
+Availability InitiatorAvailability() {
+  host::ServiceControl service;
+  if (!service.Open(host::kInitiatorServiceName)) return Availability::Absent;
+  host::ServiceState state = host::ServiceState::Stopped;
+  if (!service.QueryState(state)) return Availability::Absent;
+  return state == host::ServiceState::Running ? Availability::Running : Availability::Stopped;
+}
+
+// A target as the model sees it: the fabric's description and the portal it is reached by.
+struct Reachable {
+  fabric::Target target;
+  std::string portalAddress;
+};
+
+std::vector<Reachable> DiscoveredTargets(const Model& m) {
+  std::vector<Reachable> found;
+  fabric::Fabric f = share::sim::CurrentFabric();
+  for (const Portal& p : m.portals) {
+    for (const fabric::Device& d : f.devices) {
+      if (d.address != p.address || !d.iscsi) continue;
+      for (const fabric::Target& t : d.targets) found.push_back({t, p.address});
+    }
+  }
+  return found;
+}
+
+const Reachable* FindReachable(const std::vector<Reachable>& all, const std::string& name,
+                               const std::string& portal) {
+  for (const Reachable& r : all) {
+    if (SameText(r.target.name, name) && (portal == "*" || portal == r.portalAddress)) return &r;
+  }
+  return nullptr;
+}
+
+std::string ImageFolder(const Model& m) {
+  if (!m.imageFolder.empty()) return m.imageFolder;
+  const char* fromEnvironment = std::getenv("SEEKWELL_SIM_DISKS");
+  if (fromEnvironment != nullptr && *fromEnvironment != '\0') return fromEnvironment;
+  std::error_code ec;
+  auto temp = std::filesystem::temp_directory_path(ec);
+  return ((ec ? std::filesystem::path(".") : temp) / "seekwell-sim-disks").string();
+}
+
+// The image of a target's disk: made sparse at the target's size when missing, kept otherwise.
+bool PrepareImage(const Model& m, const Reachable& r, std::string& path) {
+  std::string file = r.portalAddress + "_" + LowerAscii(r.target.name) + ".img";
+  for (char& c : file) {
+    bool plain = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    if (!plain) c = '_';
+  }
+  std::error_code ec;
+  std::filesystem::path folder(ImageFolder(m));
+  std::filesystem::create_directories(folder, ec);
+  std::filesystem::path image = folder / file;
+  if (!std::filesystem::exists(image, ec)) {
+    std::ofstream create(image, std::ios::binary);
+    if (!create) return false;
+  }
+  if (std::filesystem::file_size(image, ec) != r.target.sizeBytes) {
+    std::filesystem::resize_file(image, r.target.sizeBytes, ec);
+    if (ec) return false;
+  }
+  path = image.string();
+  return true;
+}
+
+int FreeDiskNumber(const Model& m) {
+  for (int n = m.localDisks;; ++n) {
+    bool used = false;
+    for (const Session& s : m.sessions) used |= s.disk == n;
+    if (!used) return n;
+  }
+}
+
+std::string NewSessionId(Model& m) {
+  char id[40];
+  unsigned n = m.nextSession++;
+  std::snprintf(id, sizeof id, "ffffe0001f%06x-40000137%08x", n, n);
+  return id;
+}
+
+bool IsInitiatorInstance(const Model& m, const std::string& value) {
+  if (value == "*") return true;
+  for (const auto& name : m.initiatorNames) {
+    if (SameText(name, value)) return true;
+  }
+  return false;
+}
+
+// logintarget / persistentlogintarget: T t portal socket I port security login header data
+// maxconn t2w t2r user secret authtype key mappings.
+constexpr std::size_t kLoginArgs = 18;
+
+std::string Login(Model& m, const std::vector<std::string>& a, bool persistent) {
+  const std::string& target = a[2];
+  const std::string& portal = a[4];
+  const std::string& initiator = a[6];
+  if (a[5] != "*" && a[5] != "3260") return "The target portal socket is not valid.\n";
+  if (!IsInitiatorInstance(m, initiator)) return "The initiator instance name is not valid.\n";
+  if (a[19] != "0") return "The mapping count is not valid for this command.\n";
+  if (persistent) {
+    m.persistentLogins.push_back({target, initiator, portal});
+    return kDone;
+  }
+  auto all = DiscoveredTargets(m);
+  const Reachable* r = FindReachable(all, target, portal);
+  if (r == nullptr) return "The target name is not known to the initiator.\n";
+  bool chap = SameText(r->target.auth, "chap");
+  const std::string& user = a[15];
+  const std::string& secret = a[16];
+  const std::string& authType = a[17];
+  if (chap && (authType != "1" || user != r->target.user || secret != r->target.secret)) {
+    return "The target refused the login: authentication failed.\n";
+  }
+  if (!chap && authType != "*" && authType != "0" && authType != "1") {
+    return "The authentication type is not valid.\n";
+  }
+  Session s;
+  s.id = NewSessionId(m);
+  s.target = r->target.name;
+  s.portalAddress = r->portalAddress;
+  s.sizeBytes = r->target.sizeBytes;
+  for (const Session& other : m.sessions) {
+    if (SameText(other.target, s.target)) {
+      s.disk = other.disk;  // a second session reaches the same LUN
+      s.imagePath = other.imagePath;
+    }
+  }
+  if (s.disk < 0) {
+    if (!PrepareImage(m, *r, s.imagePath)) return "The target's disk could not be made ready.\n";
+    s.disk = FreeDiskNumber(m);
+  }
+  m.sessions.push_back(s);
+  return "Session Id is 0x" + s.id + "\nConnection Id is 0x" + s.id + "\n" + kDone;
+}
+
+std::string Execute(Model& m, const std::vector<std::string>& a) {
+  if (a.size() < 2) return "Usage: iscsicli command arguments\n";
+  const std::string word = LowerAscii(a[1]);
+  const std::size_t n = a.size() - 2;
+  if (word == "listtargets" && n <= 1) {
+    std::string text = "Targets List:\n";
+    for (const auto& t : Snapshot().targets) text += "    " + t.name + "\n";
+    return text + kDone;
+  }
+  if (word == "removetargetportal" && n >= 2) {
+    for (auto it = m.portals.begin(); it != m.portals.end(); ++it) {
+      if (SameText(it->address, a[2]) && std::to_string(it->port) == a[3]) {
+        m.portals.erase(it);
+        return kDone;
+      }
+    }
+    return "The target portal was not found.\n";
+  }
+  if ((word == "logintarget" || word == "persistentlogintarget") && n == kLoginArgs) {
+    return Login(m, a, word == "persistentlogintarget");
+  }
+  if (word == "logouttarget" && n == 1) {
+    for (auto it = m.sessions.begin(); it != m.sessions.end(); ++it) {
+      if (SameText(it->id, a[2]) || SameText("0x" + it->id, a[2])) {
+        m.sessions.erase(it);
+        return kDone;
+      }
+    }
+    return "The session identifier is not valid.\n";
+  }
+  if (word == "removepersistenttarget" && n == 5) {
+    std::size_t before = m.persistentLogins.size();
+    for (auto it = m.persistentLogins.begin(); it != m.persistentLogins.end();) {
+      bool portalMatches = it->portalAddress == "*" || SameText(it->portalAddress, a[5]);
+      if (SameText(it->initiatorInstance, a[2]) && SameText(it->targetName, a[3]) && portalMatches) {
+        it = m.persistentLogins.erase(it);
+      } else {
+        ++it;
+      }
+    }
+    return before == m.persistentLogins.size() ? "The persistent login was not found.\n" : kDone;
+  }
+  if (word == "clearpersistentdevices" && n == 0) {
+    m.persistentDevices.clear();
+    return kDone;
+  }
+  if (word == "bindpersistentvolumes" && n == 0) {
+    for (const auto& v : m.bindableVolumes) {
+      bool known = false;
+      for (const auto& d : m.persistentDevices) known |= SameText(d, v);
+      if (!known) m.persistentDevices.push_back(v);
+    }
+    return kDone;
+  }
+  if (word == "addpersistentdevice" && n == 1) {
+    for (const auto& d : m.persistentDevices) {
+      if (SameText(d, a[2])) return "The volume is already a persistent device.\n";
+    }
+    m.persistentDevices.push_back(a[2]);
+    return kDone;
+  }
+  if (word == "removepersistentdevice" && n == 1) {
+    for (auto it = m.persistentDevices.begin(); it != m.persistentDevices.end(); ++it) {
+      if (SameText(*it, a[2])) {
+        m.persistentDevices.erase(it);
+        return kDone;
+      }
+    }
+    return "The volume is not a persistent device.\n";
+  }
+  return "Usage: iscsicli " + a[1] + ": the command or its argument count is not known.\n";
+}
+
+}  // namespace
+
+InitiatorSnapshot Snapshot() {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  InitiatorSnapshot s;
+  Availability availability = InitiatorAvailability();
+  s.installed = availability != Availability::Absent;
+  s.running = availability == Availability::Running;
+  if (!s.running) return s;
+  s.initiatorNames = m.initiatorNames;
+  for (const Portal& p : m.portals) s.sendTargetPortals.push_back({p.address, p.port});
+  auto addTarget = [&](const std::string& name, const std::string& portal) {
+    for (TargetSnapshot& t : s.targets) {
+      if (!SameText(t.name, name)) continue;
+      for (const auto& group : t.portalGroups) {
+        if (group.front().address == portal) return;
+      }
+      t.portalGroups.push_back({{portal, 3260}});
+      return;
+    }
+    s.targets.push_back({name, {{{portal, 3260}}}});
+  };
+  for (const Reachable& r : DiscoveredTargets(m)) addTarget(r.target.name, r.portalAddress);
+  // A logged-in target stays listed after its portal is removed.
+  for (const Session& session : m.sessions) addTarget(session.target, session.portalAddress);
+  for (const Session& session : m.sessions) {
+    s.sessions.push_back({session.id, session.target, session.disk, session.active});
+  }
+  s.persistentLogins = m.persistentLogins;
+  s.persistentDevices = m.persistentDevices;
+  return s;
+}
+
+bool RunInitiatorTool(const std::vector<std::string>& args, std::string& output) {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  Availability availability = InitiatorAvailability();
+  if (availability == Availability::Absent) return false;
+  std::string run;
+  for (const auto& a : args) run += (run.empty() ? "" : " ") + a;
+  m.runs.push_back(run);
+  output = kBanner;
+  if (availability != Availability::Running) {
+    output += "The Microsoft iSCSI Initiator Service is not running.\n";
+    return true;
+  }
+  output += Execute(m, args);
+  return true;
+}
+
+std::int32_t AddSendTargetPortal(const std::string& address) {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  if (InitiatorAvailability() != Availability::Running || address.empty()) return kWbemFailed;
+  fabric::Fabric f = share::sim::CurrentFabric();
+  const fabric::Device* device = f.FindByAddress(address);
+  if (device == nullptr || !device->iscsi) return kWbemFailed;
+  for (const Portal& p : m.portals) {
+    if (p.address == address) return 0;
+  }
+  m.portals.push_back({address, 3260});
+  return 0;
+}
+
+std::vector<SessionDisk> SessionDisks() {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  std::vector<SessionDisk> disks;
+  for (const Session& s : m.sessions) {
+    bool listed = false;
+    for (const auto& d : disks) listed |= d.diskNumber == s.disk;
+    if (!listed) disks.push_back({s.disk, s.imagePath, s.sizeBytes, s.target});
+  }
+  return disks;
+}
+
+void ResetInitiator() {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  m.initiatorNames = {kDefaultInitiatorName};
+  m.portals.clear();
+  m.sessions.clear();
+  m.persistentLogins.clear();
+  m.persistentDevices.clear();
+  m.bindableVolumes.clear();
+  m.runs.clear();
+  m.imageFolder.clear();
+  m.localDisks = 1;
+  m.nextSession = 1;
+}
+
+void SetInitiatorNames(const std::vector<std::string>& names) {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  m.initiatorNames = names;
+}
+
+void SetImageFolder(const std::string& folder) {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  m.imageFolder = folder;
+}
+
+void SetLocalDiskCount(int count) {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  m.localDisks = count < 0 ? 0 : count;
+}
+
+void SetConnectionActive(const std::string& target, bool active) {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  for (Session& s : m.sessions) {
+    if (SameText(s.target, target)) s.active = active;
+  }
+}
+
+void SetBindableVolumes(const std::vector<std::string>& volumePaths) {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  m.bindableVolumes = volumePaths;
+}
+
+std::vector<std::string> ToolRuns() {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  return m.runs;
+}
+
+}  // namespace sw::iscsi::sim

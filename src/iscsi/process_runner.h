@@ -1,0 +1,29 @@
+#pragma once
+// Port to process creation: a hidden child whose standard output and error go into one pipe, and
+// a child watched by a waiter thread. Backends: process_runner_win32.cpp (CreateProcessA with an
+// anonymous pipe) and process_runner_sim.cpp (the simulated initiator, ipconfig and installer;
+// controls in process_runner_sim.h). The rules of which output is kept live in command_runner.h.
+
+#include <functional>
+#include <string>
+
+namespace sw::iscsi {
+
+using ProcessHandle = void*;  // HANDLE on Windows; the simulation's own token otherwise
+
+// Runs `commandLine` hidden (no application name: the search path finds the program), waits
+// without time limit, and appends to `output` everything the child wrote to its standard output
+// and error, in order. The pipe is drained while the child runs, so a child that writes more than
+// the pipe holds cannot hang. False when the pipe or the process cannot be created (`output`
+// untouched then).
+bool RunHiddenProcess(const std::string& commandLine, std::string& output);
+
+// Starts `commandLine` hidden in a console of its own and returns at once; a waiter thread waits
+// for the process without time limit and then calls `onEnded` with its handle (on that thread).
+// False when the process cannot be started (`onEnded` is never called then).
+bool StartWatchedProcess(const std::string& commandLine, std::function<void(ProcessHandle)> onEnded);
+
+// Closes a handle passed to `onEnded`.
+void CloseProcessHandle(ProcessHandle handle);
+
+}  // namespace sw::iscsi
