@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "host/thread_start.h"
 #include "iscsi/process_runner.h"
 
 namespace sw::iscsi {
@@ -102,11 +103,12 @@ bool StartWatchedProcess(const std::string& commandLine, std::function<void(Proc
   if (process.hProcess == nullptr) return false;
   HANDLE handle = process.hProcess;
   // The waiter touches nothing but the handle and the callback, which only posts a message.
-  std::thread([handle, onEnded = std::move(onEnded)] {
+  bool started = host::StartDetachedThread([handle, onEnded = std::move(onEnded)] {
     WaitForSingleObject(handle, INFINITE);
     onEnded(handle);
-  }).detach();
-  return true;
+  });
+  if (!started) CloseHandle(handle);
+  return started;
 }
 
 void CloseProcessHandle(ProcessHandle handle) {

@@ -2,12 +2,11 @@
 
 #include <atomic>
 #include <mutex>
-#include <system_error>
-#include <thread>
 #include <utility>
 
 #include "fabric/fabric.h"
 #include "host/clock.h"
+#include "host/thread_start.h"
 #include "share/internet_check.h"
 
 namespace sw::share {
@@ -98,11 +97,9 @@ void StartReachabilityProbe(const char* deviceAddress) {
     }
     return;
   }
-  try {
-    std::thread(ProbeDeviceReachability, generation, std::move(url), std::move(check)).detach();
-  } catch (const std::system_error&) {
-    FinishProbe(generation, kDeviceUnreachable);
-  }
+  bool started = host::StartDetachedThread(
+      [generation, url = std::move(url), check = std::move(check)] { ProbeDeviceReachability(generation, url, check); });
+  if (!started) FinishProbe(generation, kDeviceUnreachable);
 }
 
 bool WaitForDeviceReachable() {

@@ -4,7 +4,7 @@
 
 #include <atomic>
 #include <chrono>
-#include <future>
+#include <memory>
 #include <string>
 #include <thread>
 #include <vector>
@@ -22,12 +22,18 @@ class ReachabilityTest : public ::testing::Test {
     SetReachabilityFlag(kReachabilityPending);
   }
 
-  // Real time: the worker thread is a real thread even where the UI clock is fake.
-  static bool FlagBecomes(std::int32_t value) {
-    for (int i = 0; i < 500 && ReachabilityFlag() != value; ++i) {
+  // Real time: the worker thread is a real thread even where the UI clock is fake. The bound is
+  // generous because a loaded machine under Wine can take seconds to schedule a new thread.
+  template <typename Condition>
+  static bool Eventually(Condition condition) {
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
+    while (!condition() && std::chrono::steady_clock::now() < deadline) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
-    return ReachabilityFlag() == value;
+    return condition();
+  }
+  static bool FlagBecomes(std::int32_t value) {
+    return Eventually([value] { return ReachabilityFlag() == value; });
   }
 };
 
@@ -91,31 +97,31 @@ TEST_F(ReachabilityTest, WorkerThreadWritesTheCheckResult) {
 }
 
 TEST_F(ReachabilityTest, AProbeWhoseWaitEndedCannotWriteTheFlag) {
-  std::promise<void> release;
-  std::shared_future<void> released = release.get_future().share();
-  std::atomic<bool> done{false};
-  SetConnectionCheck([&, released](const std::string&) {
-    released.wait();
-    done = true;
+  // Shared, so that a thread still running after a failed assertion touches no freed stack.
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  auto started = std::make_shared<std::atomic<bool>>(false);
+  auto done = std::make_shared<std::atomic<bool>>(false);
+  SetConnectionCheck([release, started, done](const std::string&) {
+    *started = true;
+    while (!*release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    *done = true;
     return true;
   });
   StartReachabilityProbe("10.77.0.10");
   EXPECT_FALSE(WaitForDeviceReachable());  // two fake seconds, the check still hangs
-  release.set_value();
-  for (int i = 0; i < 500 && !done; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(done);
+  *release = true;
+  ASSERT_TRUE(Eventually([&] { return done->load(); })) << "check started: " << started->load();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(ReachabilityFlag(), kReachabilityPending) << "a late 1 after the failed wait";
 }
 
 TEST_F(ReachabilityTest, LateAnswerOfAnEarlierProbeIsIgnored) {
-  std::promise<void> release;
-  std::shared_future<void> released = release.get_future().share();
-  std::atomic<bool> slowDone{false};
-  SetConnectionCheck([&, released](const std::string& url) {
+  auto release = std::make_shared<std::atomic<bool>>(false);
+  auto slowDone = std::make_shared<std::atomic<bool>>(false);
+  SetConnectionCheck([release, slowDone](const std::string& url) {
     if (url == "http://10.77.0.10") {
-      released.wait();
-      slowDone = true;
+      while (!*release) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      *slowDone = true;
       return true;
     }
     return false;
@@ -125,9 +131,8 @@ TEST_F(ReachabilityTest, LateAnswerOfAnEarlierProbeIsIgnored) {
   ASSERT_TRUE(FlagBecomes(kDeviceUnreachable));
   EXPECT_FALSE(WaitForDeviceReachable());
 
-  release.set_value();
-  for (int i = 0; i < 500 && !slowDone; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  ASSERT_TRUE(slowDone);
+  *release = true;
+  ASSERT_TRUE(Eventually([&] { return slowDone->load(); }));
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   EXPECT_EQ(ReachabilityFlag(), kReachabilityPending) << "the first probe must not write the flag any more";
 }
