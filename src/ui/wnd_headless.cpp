@@ -145,6 +145,7 @@ void CWnd::ShowWindow(int command) {
   }
   // Windows sends WM_SIZE when a window is minimised or restored, whoever asked for it.
   if (w->dialog && w->iconic != wasIconic) {
+    headless::S().log.push_back((w->iconic ? "minimise " : "restore ") + std::to_string(w->dialog->TemplateId()));
     headless::Deliver(w, kWmSize, w->iconic ? kSizeMinimized : kSizeRestored, 0);
   }
 }
