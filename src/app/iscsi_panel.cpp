@@ -95,9 +95,19 @@ void IscsiPanel::FillRows(const std::vector<iscsi::TargetRow>& rows) {
 
 ui::Lresult IscsiPanel::RefreshTargetPortals(ui::Wparam, ui::Lparam lParam) {
   const auto process = reinterpret_cast<iscsi::ProcessHandle>(lParam);
+  std::string device;
   {
     std::lock_guard<std::mutex> lock(m_announced->mutex);
-    if (m_announced->handles.erase(process) == 0) return 0;  // not one of ours
+    auto it = m_announced->devices.find(process);
+    if (it == m_announced->devices.end()) return 0;  // not one of ours
+    device = it->second;
+    m_announced->devices.erase(it);
+  }
+  // Another device was clicked meanwhile: its own click decided the list, and this device must
+  // not become the initiator's portal behind the user's back.
+  if (device != m_selection.SelectedDeviceIp()) {
+    iscsi::CloseProcessHandle(process);
+    return 0;
   }
   ui::BusyCursor busy(IDR_BUSY_CURSOR);
   BeginRefill();
@@ -210,11 +220,12 @@ void IscsiPanel::StartInitiatorRefresh() {
   const ui::NativeHandle window = Dialog().GetSafeHwnd();
   const unsigned message = ui::RegisterWindowMessage(iscsi::kProcessTerminatedMessageName);
   std::shared_ptr<AnnouncedProcesses> announced = m_announced;
+  std::string device = m_selection.SelectedDeviceIp();
   // Runs on the waiter thread: it only records the handle and posts; the UI thread does the rest.
-  iscsi::RunAndNotify([window, message, announced](iscsi::ProcessHandle process) {
+  iscsi::RunAndNotify([window, message, announced, device](iscsi::ProcessHandle process) {
     {
       std::lock_guard<std::mutex> lock(announced->mutex);
-      announced->handles.insert(process);
+      announced->devices[process] = device;
     }
     ui::CWnd target;
     target.Attach(window);

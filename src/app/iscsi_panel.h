@@ -6,7 +6,8 @@
 
 #include <memory>
 #include <mutex>
-#include <set>
+#include <map>
+#include <string>
 
 #include "app/device_selection.h"
 #include "app/install_dlg.h"
@@ -74,11 +75,12 @@ class IscsiPanel : public ui::CPanel, private host::InitiatorReadyActions {
   void StartInitiatorRefresh() override;
   void ReportServiceNotStarted() override;
 
-  // The process handles our own waiters announced and not yet handled. The registered message can
-  // be posted by any program; only a handle in here is ever closed.
+  // The process handles our own waiters announced and not yet handled, each with the device it was
+  // started for. The registered message can be posted by any program; only a handle in here is
+  // ever closed.
   struct AnnouncedProcesses {
     std::mutex mutex;
-    std::set<iscsi::ProcessHandle> handles;
+    std::map<iscsi::ProcessHandle, std::string> devices;
   };
 
   DeviceSelection& m_selection;

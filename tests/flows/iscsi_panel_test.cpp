@@ -326,14 +326,25 @@ TEST_F(IscsiPanelFlow, TargetListRules) {
 }
 
 // The registered message can come from any program: one that names no process of ours changes
-// nothing and closes nothing.
-TEST_F(IscsiPanelFlow, ForeignProcessTerminatedMessageIsIgnored) {
+// nothing and closes nothing. Nor does our own when the user has picked another device meanwhile:
+// that device must not become the initiator's portal.
+TEST_F(IscsiPanelFlow, StaleOrForeignProcessTerminatedMessageIsIgnored) {
   Install({"win7", true, host::ServiceState::Running, nullptr});
+  port.devices.push_back({"NAS-PLAIN", "10.77.0.13"});
+  iscsi::sim::SetIpconfigDurationMs(200);
   RunApp([&](CSeekwellDlg& dlg) {
     const unsigned message = ui::RegisterWindowMessage(iscsi::kProcessTerminatedMessageName);
     dlg.PostMessage(message, 0, 0x4242);
     hl::PumpMessages();
     EXPECT_TRUE(iscsi::sim::ProcessLaunches().empty());
+
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 0));
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 1));
+    iscsi::sim::WaitForWatchedProcesses();
+    hl::PumpMessages();
+    EXPECT_EQ((Texts{"ipconfig /all"}), iscsi::sim::ProcessLaunches());
+    EXPECT_TRUE(iscsi::sim::Snapshot().sendTargetPortals.empty());
+    EXPECT_TRUE(hl::MessageBoxes().empty());
     EXPECT_EQ(0u, hl::WindowOf(dlg.GetSafeHwnd())->timers.count(kTimerIscsi));
     EXPECT_FALSE(hl::Enabled(dlg, IDC_TARGET_CONNECT));
   });
