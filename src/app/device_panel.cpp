@@ -102,7 +102,11 @@ void DevicePanel::SelectDeviceRow(int row) {
     if (device.ip != d->ipAddress) continue;
     record = d;
     m_lan.ShowDhcpState(d->dhcpState[0] == '1');
-    if (d->iscsiCapable != 1) m_iscsi.ShowNoTargets();
+    if (d->iscsiCapable == 1) {
+      m_iscsi.OnIscsiDeviceSelected();
+    } else {
+      m_iscsi.ShowNoTargets();
+    }
   }
 
   m_lan.ShowNetmask(m_deviceList.GetItemText(row, 2));

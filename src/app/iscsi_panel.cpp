@@ -1,6 +1,13 @@
 #include "app/iscsi_panel.h"
 
+#include "app/device_port.h"
 #include "app/list_columns.h"
+#include "app/product.h"
+#include "iscsi/command_runner.h"
+#include "iscsi/iscsi_name.h"
+#include "iscsi/wmi_wrapper.h"
+#include "protocol/exchanges.h"
+#include "protocol/protocol_state.h"
 #include "resource.h"
 
 namespace sw::app {
@@ -9,11 +16,19 @@ namespace {
 constexpr ColumnSpec kTargetColumns[] = {{"Name", 205}, {"Active", 110}};
 }
 
-IscsiPanel::IscsiPanel(ui::CDialog& dialog) : ui::CPanel(dialog) {}
+IscsiPanel::IscsiPanel(ui::CDialog& dialog, DeviceSelection& selection)
+    : ui::CPanel(dialog), m_selection(selection) {}
+
+IscsiPanel::~IscsiPanel() {
+  if (m_serviceWindow && m_serviceWindow->GetSafeHwnd()) m_serviceWindow->DestroyWindow();
+  if (m_installPrompt && m_installPrompt->GetSafeHwnd()) m_installPrompt->DestroyWindow();
+}
 
 const ui::MessageMap& IscsiPanel::GetMessageMap() const {
   static const ui::MessageMapEntry entries[] = {
       ui::OnTimer(kTimerIscsi, &IscsiPanel::OnTargetTimer),
+      ui::OnNotify(IDC_TARGET_LIST, ui::kNmClick, &IscsiPanel::OnTargetListClick),
+      ui::OnCommand(IDC_TARGET_CONNECT, ui::kBnClicked, &IscsiPanel::OnConnectTarget),
   };
   static const ui::MessageMap map{entries, sizeof entries / sizeof entries[0]};
   return map;
@@ -39,7 +54,9 @@ void IscsiPanel::EnableTargetButtons() {
   m_management.EnableWindow(true);
 }
 
-void IscsiPanel::StartTargetTimer() { Dialog().SetTimer(kTimerIscsi, ServiceJustStarted == 1 ? 1000 : 100); }
+void IscsiPanel::StartTargetTimer() {
+  Dialog().SetTimer(kTimerIscsi, iscsi::RefreshTimerDelayMs(m_flags.ServiceJustStarted));
+}
 
 void IscsiPanel::BeginRefill() {
   m_targetList.SetRedraw(false);
@@ -60,7 +77,165 @@ void IscsiPanel::ShowNoTargets() {
   m_targetList.Invalidate();
 }
 
-// The timer fires once: the target list is rebuilt when it is due, not on every tick.
-void IscsiPanel::OnTargetTimer() { Dialog().KillTimer(kTimerIscsi); }
+void IscsiPanel::OnIscsiDeviceSelected() {
+  m_flags.InitiatorListActive = 0;
+  host::EnsureInitiatorReady(0, *this, m_flags);
+}
+
+void IscsiPanel::FillRows(const std::vector<iscsi::TargetRow>& rows) {
+  BeginRefill();
+  int index = 0;
+  for (const iscsi::TargetRow& row : rows) {
+    const int item = m_targetList.InsertItem(index++, row.name);
+    // An empty status (the portals could not be read) leaves the column empty.
+    if (!row.status.empty()) m_targetList.SetItemText(item, 1, row.status);
+  }
+  EndRefill();
+}
+
+ui::Lresult IscsiPanel::RefreshTargetPortals(ui::Wparam, ui::Lparam lParam) {
+  const auto process = reinterpret_cast<iscsi::ProcessHandle>(lParam);
+  std::string device;
+  {
+    std::lock_guard<std::mutex> lock(m_announced->mutex);
+    auto it = m_announced->devices.find(process);
+    if (it == m_announced->devices.end()) return 0;  // not one of ours
+    device = it->second;
+    m_announced->devices.erase(it);
+  }
+  // Another device was clicked meanwhile: its own click decided the list, and this device must
+  // not become the initiator's portal behind the user's back.
+  if (device != m_selection.SelectedDeviceIp()) {
+    iscsi::CloseProcessHandle(process);
+    return 0;
+  }
+  ui::BusyCursor busy(IDR_BUSY_CURSOR);
+  BeginRefill();
+  EndRefill();
+  iscsi::CWmiWrapper wmi;
+  iscsi::RemoveAllTargetPortals(wmi, m_flags.ServiceJustStarted);
+  {
+    ui::BusyCursor adding(IDR_BUSY_CURSOR);
+    if (iscsi::AddDevicePortal(wmi, m_selection.SelectedDeviceIp()) != 0) {
+      Dialog().MessageBox(iscsi::kTargetConnectionFailedMessage, kProductCaption, ui::kMbOk);
+    }
+  }
+  StartTargetTimer();
+  iscsi::CloseProcessHandle(process);
+  EnableTargetButtons();
+  return 0;
+}
+
+// The timer fires once: each start yields one rebuild of the list.
+void IscsiPanel::OnTargetTimer() {
+  Dialog().KillTimer(kTimerIscsi);
+  iscsi::CWmiWrapper wmi;
+  const iscsi::TargetStatus status =
+      iscsi::RefreshTargetStatus(wmi, m_selection.SelectedDeviceIp(), m_flags.ServiceJustStarted, m_targets);
+  FillRows(status.rows);
+  m_targetConnect.EnableWindow(status.enableConnect);
+  m_management.EnableWindow(status.enableManagement);
+  if (status.runDeferredLogin) {
+    // The deferred login of CurrentTarget belongs to the connect, which is not built yet; the
+    // next refresh lists the targets again.
+    ui::BusyCursor busy(IDR_BUSY_CURSOR);
+    m_flags.ServiceJustStarted = 0;
+  }
+}
+
+void IscsiPanel::OnTargetListClick(ui::NotifyHeader*, ui::Lresult* result) {
+  *result = 0;
+  const int rowCount = m_targetList.GetItemCount();
+  const int selected = rowCount > 0 ? m_targetList.GetNextItem(-1, ui::kLvniSelected) : -1;
+  const std::string name = selected >= 0 ? m_targetList.GetItemText(selected, 0) : std::string();
+  const std::string status = selected >= 0 ? m_targetList.GetItemText(selected, 1) : std::string();
+  const iscsi::TargetClick click = iscsi::OnTargetListClick(rowCount, selected, name, status, m_targets);
+  if (click.disableManagement) {
+    DisableTargetButtons();
+    return;
+  }
+  if (click.setConnectText) m_targetConnect.SetWindowText(click.connectText);
+  m_targetConnect.EnableWindow(click.enableConnect);
+}
+
+void IscsiPanel::OnConnectTarget() {
+  ui::BusyCursor busy(IDR_BUSY_CURSOR);
+  const std::string text = m_targetConnect.GetWindowText();
+  const int selected = m_targetList.GetNextItem(-1, ui::kLvniSelected);
+  if (selected < 0) return;
+  m_targetList.SetItemState(selected, ui::kLvisSelected, ui::kLvisSelected);
+  // Disconnecting, and the login that follows a ready initiator, come with the connect itself;
+  // until then the button only gets the initiator ready and claims nothing more.
+  if (iscsi::LowerAscii(text) != "connect") return;
+  host::EnsureInitiatorReady(1, *this, m_flags);
+}
+
+void IscsiPanel::OnMainWindowSize(unsigned sizeType) {
+  if (host::ResumeConnectAfterRestore(sizeType, m_flags)) OnConnectTarget();
+}
+
+void IscsiPanel::BeginBusyCursor() { m_savedCursors.push_back(ui::SetCursor(ui::LoadAppCursor(IDR_BUSY_CURSOR))); }
+
+void IscsiPanel::RestoreCursor() {
+  if (m_savedCursors.empty()) return;
+  ui::SetCursor(m_savedCursors.back());
+  m_savedCursors.pop_back();
+}
+
+void IscsiPanel::Sleep(unsigned ms) { ui::SleepMs(ms); }
+
+std::uint32_t IscsiPanel::NowMs() { return ui::TickCount(); }
+
+void IscsiPanel::ShowServiceStartingWindow() {
+  if (!m_serviceWindow) m_serviceWindow = std::make_unique<CWinService>(&Dialog());
+  if (!m_serviceWindow->GetSafeHwnd() && !m_serviceWindow->Create(&Dialog())) return;
+  m_serviceWindow->ShowWindow(ui::kSwShow);
+  m_serviceWindow->UpdateWindow();
+}
+
+void IscsiPanel::CloseServiceStartingWindow() {
+  if (!m_serviceWindow || !m_serviceWindow->GetSafeHwnd()) return;
+  m_serviceWindow->ShowWindow(ui::kSwMinimize);
+  m_serviceWindow->DestroyWindow();
+}
+
+void IscsiPanel::ShowInstallPrompt() {
+  // The one prompt object is reused: its OK may be still on the stack when the resumed Connect
+  // asks for the prompt again.
+  if (!m_installPrompt) m_installPrompt = std::make_unique<InstallDialog>(&Dialog());
+  if (!m_installPrompt->GetSafeHwnd() && !m_installPrompt->Create(&Dialog())) return;
+  m_installPrompt->ShowWindow(ui::kSwShow);
+}
+
+void IscsiPanel::BuildFallbackTargetList() {
+  protocol::ProtocolState& state = protocol::GetProtocolState();
+  protocol::QueryTargetEntries(state, DevicePort());
+  std::vector<std::string> entries;
+  for (const protocol::NameEntry* e = state.targetEntryList.head; e; e = e->next) entries.emplace_back(e->text);
+  FillRows(iscsi::FallbackTargetRows(entries, m_targets));
+}
+
+void IscsiPanel::StartInitiatorRefresh() {
+  DisableTargetButtons();
+  const ui::NativeHandle window = Dialog().GetSafeHwnd();
+  const unsigned message = ui::RegisterWindowMessage(iscsi::kProcessTerminatedMessageName);
+  std::shared_ptr<AnnouncedProcesses> announced = m_announced;
+  std::string device = m_selection.SelectedDeviceIp();
+  // Runs on the waiter thread: it only records the handle and posts; the UI thread does the rest.
+  iscsi::RunAndNotify([window, message, announced, device](iscsi::ProcessHandle process) {
+    {
+      std::lock_guard<std::mutex> lock(announced->mutex);
+      announced->devices[process] = device;
+    }
+    ui::CWnd target;
+    target.Attach(window);
+    target.PostMessage(message, 0, reinterpret_cast<ui::Lparam>(process));
+    target.Detach();
+  });
+}
+
+void IscsiPanel::ReportServiceNotStarted() {
+  Dialog().MessageBox(host::kServiceNotStartedMessage, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
+}
 
 }  // namespace sw::app

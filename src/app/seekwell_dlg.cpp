@@ -2,6 +2,7 @@
 
 #include "app/about_dlg.h"
 #include "app/device_port.h"
+#include "iscsi/command_runner.h"
 #include "protocol/discovery.h"
 #include "protocol/protocol_state.h"
 #include "resource.h"
@@ -15,7 +16,7 @@ constexpr unsigned kIccAllClasses = 0xFF;
 
 CSeekwellDlg::CSeekwellDlg(ui::CWnd* parent)
     : ui::CDialog(IDD_SEEKWELL_DIALOG, parent),
-      m_iscsi(*this),
+      m_iscsi(*this, m_selection),
       m_lan(*this),
       m_drives(*this, m_selection),
       m_devices(*this, m_selection, m_lan, m_iscsi, m_drives) {
@@ -32,6 +33,8 @@ const ui::MessageMap& CSeekwellDlg::GetMessageMap() const {
       ui::OnMessage(ui::kWmPaint, &CSeekwellDlg::OnPaint),
       ui::OnMessage(ui::kWmQueryDragIcon, &CSeekwellDlg::OnQueryDragIcon),
       ui::OnMessage(ui::kWmClose, &CSeekwellDlg::OnClose),
+      ui::OnMessage(ui::kWmSize, &CSeekwellDlg::OnSize),
+      ui::OnRegisteredMessage(iscsi::kProcessTerminatedMessageName, &CSeekwellDlg::OnProcessTerminated),
       ui::OnCommand(IDC_EXIT, ui::kBnClicked, &CSeekwellDlg::OnExit),
       ui::OnCommand(IDC_ABOUT, ui::kBnClicked, &CSeekwellDlg::OnAbout),
   };
@@ -61,7 +64,7 @@ bool CSeekwellDlg::OnInitDialog() {
   m_devices.Refresh();
 
   m_selection.DeviceSelected = 0;
-  m_iscsi.ServiceJustStarted = 0;
+  m_iscsi.ResetFlags();
   m_iscsi.DisableTargetButtons();
   return true;
 }
@@ -105,6 +108,16 @@ ui::Lresult CSeekwellDlg::OnClose(ui::Wparam, ui::Lparam) {
   ReleaseDeviceResources();
   Default();
   return 0;
+}
+
+ui::Lresult CSeekwellDlg::OnSize(ui::Wparam wParam, ui::Lparam) {
+  Default();
+  m_iscsi.OnMainWindowSize(static_cast<unsigned>(wParam));
+  return 0;
+}
+
+ui::Lresult CSeekwellDlg::OnProcessTerminated(ui::Wparam wParam, ui::Lparam lParam) {
+  return m_iscsi.RefreshTargetPortals(wParam, lParam);
 }
 
 void CSeekwellDlg::OnCancel() {

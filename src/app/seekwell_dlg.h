@@ -23,12 +23,15 @@ class CSeekwellDlg : public ui::CDialog {
 
   // The device the user picked, as the panels and the feature dialogs see it.
   DeviceSelection& Selection() { return m_selection; }
+  IscsiPanel& Iscsi() { return m_iscsi; }
 
  private:
   ui::Lresult OnSysCommand(ui::Wparam wParam, ui::Lparam lParam);
   ui::Lresult OnPaint(ui::Wparam wParam, ui::Lparam lParam);
   ui::Lresult OnQueryDragIcon(ui::Wparam wParam, ui::Lparam lParam);
   ui::Lresult OnClose(ui::Wparam wParam, ui::Lparam lParam);
+  ui::Lresult OnSize(ui::Wparam wParam, ui::Lparam lParam);
+  ui::Lresult OnProcessTerminated(ui::Wparam wParam, ui::Lparam lParam);
   void OnExit();
   void OnAbout();
   void ReleaseDeviceResources();

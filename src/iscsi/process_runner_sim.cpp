@@ -6,6 +6,9 @@
 #include <mutex>
 #include <thread>
 
+#include "host/initiator_presence.h"
+#include "host/module_file.h"
+#include "host/module_file_sim.h"
 #include "host/service_control_sim.h"
 #include "iscsi/command_lines.h"
 #include "iscsi/initiator_sim.h"
@@ -21,7 +24,6 @@ struct Processes {
   std::mutex mutex;
   bool loaded = false;
   std::uint32_t ipconfigMs = 300;
-  bool installer = false;
   std::vector<std::string> launches;
   std::vector<std::thread> waiters;
   std::uintptr_t nextHandle = 0x1000;
@@ -77,11 +79,8 @@ bool RunHiddenProcess(const std::string& commandLine, std::string& output) {
     return true;
   }
   if (program == "initiator-2.07-build3640-x86fre") {
-    Processes& p = Loaded();
-    {
-      std::lock_guard<std::mutex> lock(p.mutex);
-      if (!p.installer) return false;
-    }
+    // The bare name is found by the process search in the program's folder, as on Windows.
+    if (!host::FileExists(host::InstallerPath(host::ModuleFileName()))) return false;
     host::sim::InitiatorInstall install;
     install.serviceInstalled = true;
     install.service.state = host::ServiceState::Running;
@@ -121,9 +120,12 @@ void SetIpconfigDurationMs(std::uint32_t ms) {
 }
 
 void SetInstallerAvailable(bool available) {
-  Processes& p = Loaded();
-  std::lock_guard<std::mutex> lock(p.mutex);
-  p.installer = available;
+  const std::string path = host::InstallerPath(host::ModuleFileName());
+  if (available) {
+    host::sim::PlaceFile(path);
+  } else {
+    host::sim::RemoveFile(path);
+  }
 }
 
 void WaitForWatchedProcesses() {
@@ -140,11 +142,11 @@ const std::vector<std::string>& ProcessLaunches() { return Loaded().launches; }
 
 void ResetProcesses() {
   WaitForWatchedProcesses();
+  SetInstallerAvailable(false);
   Processes& p = Loaded();
   std::lock_guard<std::mutex> lock(p.mutex);
   p.launches.clear();
   p.ipconfigMs = 300;
-  p.installer = false;
 }
 
 }  // namespace sim

@@ -4,7 +4,8 @@
 //     list; it cannot be started when the initiator is not installed;
 //   - "ipconfig": ends after a delay (SEEKWELL_SIM_IPCONFIG_MS on first use, default 300 ms),
 //     measured in real time on the waiter thread;
-//   - the initiator's installer "Initiator-2.07-build3640-x86fre.exe", when made available:
+//   - the initiator's installer "Initiator-2.07-build3640-x86fre.exe", when the simulated disk
+//     holds it beside the program (host/module_file_sim.h; SetInstallerAvailable puts it there):
 //     running it installs the initiator (service running, Uninstall entry written);
 //   - anything else cannot be started.
 // Every command line handed to the port is recorded, started or not.
@@ -18,7 +19,7 @@ namespace sw::iscsi::sim {
 constexpr const char* kInstallerFileName = "Initiator-2.07-build3640-x86fre.exe";
 
 void SetIpconfigDurationMs(std::uint32_t ms);
-void SetInstallerAvailable(bool available);  // default false
+void SetInstallerAvailable(bool available);  // places or removes the file; default absent
 // Waits until every waiter thread has called its callback (tests call this before tearing down).
 void WaitForWatchedProcesses();
 const std::vector<std::string>& ProcessLaunches();

@@ -592,6 +592,7 @@ bool CreateModeless(CDialog& dialog, CWnd*) {
   headless::Window* w = headless::BuildFor(dialog);
   dialog.AttachWindow(w, false);
   S().open.push_back(&dialog);
+  S().log.push_back("modeless " + std::to_string(dialog.TemplateId()));
   Lresult ignored = 0;
   dialog.Dispatch(kWmInitDialog, 0, 0, ignored);
   return true;
@@ -600,6 +601,7 @@ bool CreateModeless(CDialog& dialog, CWnd*) {
 void EndModal(CDialog&, ModalResult) {}
 
 void DestroyDialogWindow(CDialog& dialog) {
+  S().log.push_back("destroy " + std::to_string(dialog.TemplateId()));
   headless::Forget(dialog);
   headless::DestroyTree(headless::Live(dialog.GetSafeHwnd()));
   dialog.DetachWindow();

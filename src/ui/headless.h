@@ -154,7 +154,8 @@ void AdvanceClock(std::uint32_t ms);
 std::uint32_t Now();
 
 // The framework's own observable effects: "CoInitialize apartment", "InitCommonControls 0xff",
-// "paint-icon", "cursor 238", "cursor restore", ... in order.
+// "paint-icon", "cursor 238", "cursor restore", "sleep 1000", "modeless 232" and "destroy 232" (a
+// modeless dialog's window), "minimise 102" and "restore 102" (ShowWindow on a dialog), ... in order.
 const std::vector<std::string>& Log();
 int CurrentCursorResource();  // 0: the arrow the program started with
 

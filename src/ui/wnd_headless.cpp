@@ -134,6 +134,7 @@ bool CWnd::IsWindowEnabled() const {
 void CWnd::ShowWindow(int command) {
   Window* w = W(m_hWnd);
   if (!w) return;
+  const bool wasIconic = w->iconic;
   switch (command) {
     case kSwHide: w->visible = false; break;
     case kSwMinimize:
@@ -141,6 +142,11 @@ void CWnd::ShowWindow(int command) {
     case kSwRestore:
     case kSwShowNormal: w->visible = true; w->iconic = false; break;
     default: w->visible = true; break;
+  }
+  // Windows sends WM_SIZE when a window is minimised or restored, whoever asked for it.
+  if (w->dialog && w->iconic != wasIconic) {
+    headless::S().log.push_back((w->iconic ? "minimise " : "restore ") + std::to_string(w->dialog->TemplateId()));
+    headless::Deliver(w, kWmSize, w->iconic ? kSizeMinimized : kSizeRestored, 0);
   }
 }
 

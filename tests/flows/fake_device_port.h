@@ -30,13 +30,14 @@ struct FakeDevice {
   bool iscsi;
   std::vector<std::string> shares;
   bool answersQueries = true;  // false: the device has gone quiet (switched off)
+  std::vector<std::string> targets;  // target entries, "name|auth@user$secret"
 };
 
 // The fake devices answer through the scripted port: what they send back is queued on its script.
 class FakeDevicePort : public ScriptedSocketPort {
  public:
   std::vector<FakeDevice> devices;
-  int discovers = 0, shareQueries = 0;
+  int discovers = 0, shareQueries = 0, targetQueries = 0;
 
   FakeDevicePort() {
     nowMs = 0;
@@ -59,7 +60,17 @@ class FakeDevicePort : public ScriptedSocketPort {
         std::uint8_t ip[4] = {};
         protocol::ParseIpv4(d.ip.c_str(), ip);
         if (d.answersQueries && std::memcmp(ip, data + protocol::offset::kDeviceAddress, 4) == 0) {
-          script.push_back(test::Datagram(ShareReply(d, data)));
+          script.push_back(test::Datagram(ListReply(d.shares, ':', protocol::SUB_QUERY_SHARES, data)));
+        }
+      }
+    } else if (request.size() >= protocol::kQueryHeadLength && data[0] == protocol::QUERY &&
+               data[protocol::offset::kSubCommand] == protocol::SUB_QUERY_TARGETS) {
+      ++targetQueries;
+      for (const FakeDevice& d : devices) {
+        std::uint8_t ip[4] = {};
+        protocol::ParseIpv4(d.ip.c_str(), ip);
+        if (d.answersQueries && std::memcmp(ip, data + protocol::offset::kDeviceAddress, 4) == 0) {
+          script.push_back(test::Datagram(ListReply(d.targets, '=', protocol::SUB_QUERY_TARGETS, data)));
         }
       }
     }
@@ -87,15 +98,16 @@ class FakeDevicePort : public ScriptedSocketPort {
     return b;
   }
 
-  // QUERY_REPLY: the request's ClientId and deviceId, the shares joined by ':' from offset 28.
-  static std::vector<std::uint8_t> ShareReply(const FakeDevice& d, const std::uint8_t* request) {
+  // QUERY_REPLY: the request's ClientId and deviceId, the items joined by `separator` from offset 28.
+  static std::vector<std::uint8_t> ListReply(const std::vector<std::string>& items, char separator,
+                                             std::uint8_t subCommand, const std::uint8_t* request) {
     std::string text;
-    for (const std::string& share : d.shares) text += (text.empty() ? "" : ":") + share;
+    for (const std::string& item : items) text += (text.empty() ? "" : std::string(1, separator)) + item;
     std::vector<std::uint8_t> b(protocol::offset::kQueryResult + text.size() + 1, 0);
     b[0] = protocol::QUERY_REPLY;
     std::memcpy(&b[protocol::offset::kClientId], request + protocol::offset::kClientId,
                 protocol::kClientIdSize + protocol::kDeviceIdSize);
-    b[protocol::offset::kSubCommand] = protocol::SUB_QUERY_SHARES;
+    b[protocol::offset::kSubCommand] = subCommand;
     std::memcpy(&b[protocol::offset::kQueryResult], text.data(), text.size());
     return b;
   }
