@@ -23,6 +23,7 @@ class CSeekwellDlg : public ui::CDialog {
 
   // The device the user picked, as the panels and the feature dialogs see it.
   DeviceSelection& Selection() { return m_selection; }
+  IscsiPanel& Iscsi() { return m_iscsi; }
 
  private:
   ui::Lresult OnSysCommand(ui::Wparam wParam, ui::Lparam lParam);
