@@ -283,3 +283,32 @@ TEST_F(LanPanelFlow, CancelRetriesTheDefaultThenDhcpSwitchWaitsPaintingAndRelist
 
 }  // namespace
 }  // namespace sw::app
+
+namespace sw::app {
+namespace {
+
+TEST_F(LanPanelFlow, DisconnectLogsTheSelectedTargetOutAndRefreshesTheListByTimer) {
+  iscsi::CWmiWrapper wmi;
+  ASSERT_EQ(0, iscsi::AddDevicePortal(wmi, "10.77.0.11"));
+  ASSERT_TRUE(iscsi::RunCommand(iscsi::LoginTargetCommand(kTarget, iscsi::sim::kDefaultInitiatorName).value()));
+  ASSERT_TRUE(iscsi::RunCommand(iscsi::PersistentLoginTargetCommand(kTarget, iscsi::sim::kDefaultInitiatorName).value()));
+  RunApp([&](CSeekwellDlg& dlg) {
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, "NAS-OPEN")));
+    // As the list shows a connected target once its row is clicked.
+    hl::Control(dlg, IDC_TARGET_LIST)->rows = {{{"open.disk1", "YES"}, 0}};
+    dlg.Iscsi().Targets.TargetNames = {kTarget};
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_TARGET_LIST, 0));
+    hl::Control(dlg, IDC_TARGET_CONNECT)->text = "Disconnect";
+    hl::Control(dlg, IDC_TARGET_CONNECT)->enabled = true;
+
+    ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
+    EXPECT_TRUE(iscsi::sim::Snapshot().sessions.empty());
+    EXPECT_TRUE(iscsi::sim::Snapshot().persistentLogins.empty());
+    EXPECT_EQ(hl::WindowOf(dlg.GetSafeHwnd())->timers.count(kTimerIscsi), 1u) << "the refresh is started";
+    EXPECT_TRUE(hl::Enabled(dlg, IDC_TARGET_CONNECT));
+    EXPECT_TRUE(hl::Enabled(dlg, IDC_MANAGEMENT));
+  });
+}
+
+}  // namespace
+}  // namespace sw::app
