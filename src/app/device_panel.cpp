@@ -77,6 +77,27 @@ void DevicePanel::Refresh() {
   m_selection.DeviceSelected = 0;
 }
 
+void DevicePanel::EmptyListsForAddressChange() {
+  m_deviceList.SetRedraw(false);
+  m_deviceList.DeleteAllItems();
+  m_drives.BeginRefill();
+  m_iscsi.BeginRefill();
+  m_iscsi.DisableTargetButtons();
+  m_refresh.EnableWindow(false);
+  m_deviceList.SetRedraw(true);
+  m_deviceList.Invalidate();
+  m_deviceList.UpdateWindow();
+  m_drives.EndRefill();
+  m_iscsi.EndRefill();
+}
+
+void DevicePanel::Rediscover() {
+  protocol::DiscoverDevices(protocol::GetProtocolState(), DevicePort(), protocol::kDefaultFilterA,
+                            protocol::kDefaultFilterB);
+  m_refresh.EnableWindow(true);
+  FillDeviceList();
+}
+
 void DevicePanel::OnRefresh() { Refresh(); }
 
 void DevicePanel::OnDeviceListClick(ui::NotifyHeader*, ui::Lresult* result) {

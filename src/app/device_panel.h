@@ -26,6 +26,10 @@ class DevicePanel : public ui::CPanel {
   void FillDeviceList();
   // A new discovery pass: every list of the dialog is emptied and the device list refilled.
   void Refresh();
+  // Around a change of a device's address: every list emptied (the target buttons and Refresh
+  // disabled meanwhile), then a discovery pass that refills the device list.
+  void EmptyListsForAddressChange();
+  void Rediscover();
 
  private:
   void OnRefresh();

@@ -2,6 +2,7 @@
 
 #include "app/device_port.h"
 #include "app/list_columns.h"
+#include "app/logout_context.h"
 #include "app/product.h"
 #include "iscsi/command_runner.h"
 #include "iscsi/iscsi_name.h"
@@ -164,9 +165,12 @@ void IscsiPanel::OnConnectTarget() {
   const int selected = m_targetList.GetNextItem(-1, ui::kLvniSelected);
   if (selected < 0) return;
   m_targetList.SetItemState(selected, ui::kLvisSelected, ui::kLvisSelected);
-  // Disconnecting, and the login that follows a ready initiator, come with the connect itself;
-  // until then the button only gets the initiator ready and claims nothing more.
-  if (iscsi::LowerAscii(text) != "connect") return;
+  // The login that follows a ready initiator comes with the connect itself; until then the button
+  // only gets the initiator ready and claims nothing more.
+  if (iscsi::LowerAscii(text) != "connect") {
+    LogoutSelectedTarget();
+    return;
+  }
   host::EnsureInitiatorReady(1, *this, m_flags);
 }
 
@@ -236,6 +240,27 @@ void IscsiPanel::StartInitiatorRefresh() {
 
 void IscsiPanel::ReportServiceNotStarted() {
   Dialog().MessageBox(host::kServiceNotStartedMessage, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
+}
+
+std::vector<std::string> IscsiPanel::TargetRowStatuses() const {
+  std::vector<std::string> statuses;
+  const int rows = m_targetList.GetItemCount();
+  for (int row = 0; row < rows; ++row) statuses.push_back(m_targetList.GetItemText(row, 1));
+  return statuses;
+}
+
+void IscsiPanel::LogoutSelectedTarget() {
+  {
+    iscsi::CWmiWrapper wmi;
+    iscsi::LogoutContext context = MakeLogoutContext(Dialog(), wmi, m_selection.SelectedDeviceIp());
+    iscsi::LogoutTargetOfRow(m_targetList.GetNextItem(-1, ui::kLvniSelected), m_targets.TargetNames, context);
+  }
+  m_targetList.SetRedraw(false);
+  StartTargetTimer();
+  EnableTargetButtons();
+  m_targetList.SetRedraw(true);
+  m_targetList.Invalidate();
+  m_targetList.UpdateWindow();
 }
 
 }  // namespace sw::app

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <map>
 #include <string>
+#include <vector>
 
 #include "app/device_selection.h"
 #include "app/install_dlg.h"
@@ -52,6 +53,13 @@ class IscsiPanel : public ui::CPanel, private host::InitiatorReadyActions {
 
   // Button 1030.
   void OnConnectTarget();
+
+  // Column 1 ("Active") of every row of the list, top to bottom.
+  std::vector<std::string> TargetRowStatuses() const;
+  // Disconnect of the selected row: its persistent devices, sessions and persistent logins go,
+  // then the list is refreshed by the timer. Without a selected row only the refresh is started.
+  void LogoutSelectedTarget();
+  int LogoutInProgress = 0;  // set when the LAN settings end the device's iSCSI use
 
   host::InitiatorFlags& Flags() { return m_flags; }
   const iscsi::TargetListState& Targets() const { return m_targets; }

@@ -17,7 +17,7 @@ constexpr unsigned kIccAllClasses = 0xFF;
 CSeekwellDlg::CSeekwellDlg(ui::CWnd* parent)
     : ui::CDialog(IDD_SEEKWELL_DIALOG, parent),
       m_iscsi(*this, m_selection),
-      m_lan(*this),
+      m_lan(*this, m_selection, m_iscsi, m_devices),
       m_drives(*this, m_selection),
       m_devices(*this, m_selection, m_lan, m_iscsi, m_drives) {
   m_hIcon = ui::LoadAppIcon(IDR_MAINFRAME);

@@ -35,6 +35,7 @@ struct Session {
   std::string imagePath;
   std::uint64_t sizeBytes = 0;
   bool active = true;
+  bool inUse = false;  // a volume on its disk is open: the initiator refuses the logout
 };
 
 struct Model {
@@ -220,6 +221,9 @@ std::string Execute(Model& m, const std::vector<std::string>& a) {
   if (word == "logouttarget" && n == 1) {
     for (auto it = m.sessions.begin(); it != m.sessions.end(); ++it) {
       if (SameText(it->id, a[2]) || SameText("0x" + it->id, a[2])) {
+        if (it->inUse) {
+          return "The session cannot be logged out since a device on that session is currently being used.\n";
+        }
         m.sessions.erase(it);
         return kDone;
       }
@@ -384,6 +388,14 @@ void SetConnectionActive(const std::string& target, bool active) {
   std::lock_guard<std::recursive_mutex> lock(m.mutex);
   for (Session& s : m.sessions) {
     if (SameText(s.target, target)) s.active = active;
+  }
+}
+
+void SetSessionInUse(const std::string& sessionId, bool inUse) {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  for (Session& s : m.sessions) {
+    if (s.id == sessionId) s.inUse = inUse;
   }
 }
 

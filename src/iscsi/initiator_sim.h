@@ -90,6 +90,8 @@ void SetImageFolder(const std::string& folder);
 void SetLocalDiskCount(int count);  // default 1
 // The Active value of the connection statistics of every session to `target`.
 void SetConnectionActive(const std::string& target, bool active);
+// A session whose disk has a volume open: its logout fails with a "The ..." text until cleared.
+void SetSessionInUse(const std::string& sessionId, bool inUse);
 // The volume paths "iscsicli BindPersistentVolumes " adds (the disk port supplies them later).
 void SetBindableVolumes(const std::vector<std::string>& volumePaths);
 // Every tool run, as the argument list joined by single blanks.

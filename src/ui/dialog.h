@@ -254,6 +254,11 @@ void PaintMinimizedIcon(CWnd& wnd, NativeHandle icon);
 // that tests advance.
 std::uint32_t TickCount();
 void SleepMs(unsigned ms);
+// Holds the UI thread for `ms` as SleepMs does, but keeps its windows painting: only WM_PAINT is
+// taken from the queue meanwhile, so input, timers and posted messages wait until the time is up
+// and nothing the user does can start another action. (Messages other threads send are still
+// delivered, as during any wait for a message.)
+void WaitPaintingOnly(unsigned ms);
 
 // A brush that the framework keeps for the process: the stock null brush, for "no brush".
 NativeHandle NullBrush();

@@ -699,6 +699,13 @@ void PaintMinimizedIcon(CWnd& wnd, NativeHandle icon) {
   headless::S().log.push_back("paint-icon " + std::to_string(r ? r->id : 0));
 }
 
+void WaitPaintingOnly(unsigned ms) {
+  // Windows paint themselves here on demand; what counts is that no timer, posted message or user
+  // action is taken while the clock moves.
+  headless::S().clock.Advance(ms);
+  headless::S().log.push_back("wait-painting " + std::to_string(ms));
+}
+
 NativeHandle NullBrush() {
   static headless::Resource* brush = nullptr;
   if (!brush || !headless::AsResource(brush)) brush = headless::NewResource(headless::ResourceKind::Brush);

@@ -182,4 +182,19 @@ void PaintMinimizedIcon(CWnd& wnd, NativeHandle icon) {
 
 NativeHandle NullBrush() { return ::GetStockObject(NULL_BRUSH); }
 
+void WaitPaintingOnly(unsigned ms) {
+  // Short waits keep the thread seen as responsive: the system marks a window "Not responding"
+  // when its thread has not looked at its queue for about 5 s.
+  constexpr DWORD kSliceMs = 50;
+  const DWORD start = ::GetTickCount();
+  for (;;) {
+    MSG msg;
+    while (::PeekMessageA(&msg, nullptr, WM_PAINT, WM_PAINT, PM_REMOVE)) ::DispatchMessageA(&msg);
+    const DWORD elapsed = ::GetTickCount() - start;
+    if (elapsed >= ms) return;
+    const DWORD left = ms - elapsed;
+    ::MsgWaitForMultipleObjects(0, nullptr, FALSE, left < kSliceMs ? left : kSliceMs, QS_PAINT);
+  }
+}
+
 }  // namespace sw::ui

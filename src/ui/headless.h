@@ -68,6 +68,7 @@ struct Window {
   int topIndex = 0;
   // IP address control: -1 is a blank field.
   std::array<int, 4> address{-1, -1, -1, -1};
+  int focusField = -1;  // the field SetFieldFocus chose last
   // Edit, button, progress.
   int limitText = 0;
   int check = 0;

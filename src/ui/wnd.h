@@ -166,6 +166,8 @@ class CIPAddressCtrl : public CWnd {
   int GetAddress(unsigned char& f0, unsigned char& f1, unsigned char& f2, unsigned char& f3) const;
   void ClearAddress();
   bool IsBlank() const;
+  // Keyboard focus to field 0-3 (IPM_SETFOCUS).
+  void SetFieldFocus(int field);
 };
 
 class CProgressCtrl : public CWnd {

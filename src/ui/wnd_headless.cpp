@@ -485,6 +485,13 @@ void CIPAddressCtrl::ClearAddress() {
   if (Window* w = W(m_hWnd)) w->address = {-1, -1, -1, -1};
 }
 
+void CIPAddressCtrl::SetFieldFocus(int field) {
+  Window* w = W(m_hWnd);
+  if (!w || field < 0 || field > 3) return;
+  SetFocus();
+  w->focusField = field;
+}
+
 bool CIPAddressCtrl::IsBlank() const {
   Window* w = W(m_hWnd);
   return !w || std::all_of(w->address.begin(), w->address.end(), [](int v) { return v < 0; });

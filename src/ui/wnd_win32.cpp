@@ -271,6 +271,7 @@ int CIPAddressCtrl::GetAddress(unsigned char& f0, unsigned char& f1, unsigned ch
 
 void CIPAddressCtrl::ClearAddress() { ::SendMessageA(H(m_hWnd), IPM_CLEARADDRESS, 0, 0); }
 bool CIPAddressCtrl::IsBlank() const { return ::SendMessageA(H(m_hWnd), IPM_ISBLANK, 0, 0) != FALSE; }
+void CIPAddressCtrl::SetFieldFocus(int field) { ::SendMessageA(H(m_hWnd), IPM_SETFOCUS, static_cast<WPARAM>(field), 0); }
 
 void CProgressCtrl::SetRange(int lower, int upper) { ::SendMessageA(H(m_hWnd), PBM_SETRANGE32, lower, upper); }
 int CProgressCtrl::SetPos(int pos) { return static_cast<int>(::SendMessageA(H(m_hWnd), PBM_SETPOS, pos, 0)); }

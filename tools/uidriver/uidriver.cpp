@@ -536,6 +536,20 @@ void CmdSetIp(Session& session, const Args& args, JsonLine& out) {
   SendMessageA(ip, IPM_SETADDRESS, 0, MAKEIPADDRESS(a, b, c, d));
 }
 
+// A user's pick in a drop-down list: the selection, then the notification Windows sends for it
+// (posted, since the handler may open a dialog).
+void CmdSelect(Session& session, const Args& args, JsonLine& out) {
+  HWND dialog = nullptr, combo = nullptr;
+  long long index = 0;
+  if (args.size() < 4 || !ParseNumber(args[3], index)) return out.Fail("usage: select <caption> <control id> <index>");
+  if (!FindControl(session, args, out, dialog, combo)) return;
+  if (!IsWindowEnabled(combo) || !IsWindowVisible(combo)) return out.Fail("control " + args[2] + " is disabled or hidden");
+  if (SendMessageA(combo, CB_SETCURSEL, static_cast<WPARAM>(index), 0) == CB_ERR) {
+    return out.Fail("no item " + args[3]);
+  }
+  PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
+}
+
 // Message boxes and other small dialogs: their texts and buttons.
 void CmdDialog(Session& session, const Args& args, JsonLine& out) {
   if (args.size() < 2) return out.Fail("usage: dialog <caption> [timeout ms]");
@@ -633,6 +647,7 @@ const Command kCommands[] = {
     {"type", CmdType, "type <caption> <id> <text>         set an edit's text (EN_CHANGE follows)"},
     {"ip", CmdIp, "ip <caption> <id>                  read an IP address control"},
     {"set-ip", CmdSetIp, "set-ip <caption> <id> <a.b.c.d|blank>  fill an IP address control"},
+    {"select", CmdSelect, "select <caption> <id> <index>      pick a combo item (CBN_SELCHANGE follows)"},
     {"dialog", CmdDialog, "dialog <caption> [timeout ms]      a message box's texts and buttons"},
     {"press", CmdPress, "press <caption> <id|text> [timeout] press a dialog's button"},
     {"foreground", CmdForeground, "foreground <caption>               bring to front; prints its rectangle"},
