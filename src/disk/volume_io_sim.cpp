@@ -140,7 +140,10 @@ void Scan(Model& m) {
     auto track = m.disks.find(d.number);
     const bool fresh = track == m.disks.end() || track->second.imagePath != d.imagePath;
     const sim::LayoutWrites writes = sim::LayoutWritesOf(d.number);
-    const bool written = !fresh && writes.count != track->second.writes;
+    // Written through the disk port since the model last looked (or ever, for a disk it has not
+    // seen): the new partitions wait from that write; others found new were there already, or
+    // were written by some other means just now.
+    const bool written = fresh ? writes.count != 0 : writes.count != track->second.writes;
     tracks[d.number] = DiskTrack{d.imagePath, writes.count};
     std::uint8_t sector[kMbrSectorSize];
     if (!sim::ReadDiskBytes(d.number, 0, sector, sizeof sector)) continue;
@@ -168,7 +171,7 @@ void Scan(Model& m) {
         }
       }
       if (!known) {
-        v.immediate = fresh;
+        v.immediate = fresh && !written;
         v.since = written ? writes.lastTick : now;
       }
       next.push_back(v);
