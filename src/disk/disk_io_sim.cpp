@@ -79,6 +79,7 @@ void EnsureInitialised() {
   system.number = 0;
   system.sizeBytes = kSystemDiskSize;
   system.local = true;
+  system.letter = 'C';
   Install({system});
 }
 

@@ -46,12 +46,12 @@ std::string DrivePathOf(const std::string& volumeName) {
   if (!name.empty() && name.back() == '\\') name.pop_back();
   std::string device = name;
   if (name.compare(0, 4, "\\\\?\\") == 0) {
-    if (!volume_io::QueryDosDevice(name.substr(4), device, kDosDeviceCapacity)) return kNoValue;
+    if (!volume_io::DosDeviceOf(name.substr(4), device, kDosDeviceCapacity)) return kNoValue;
   }
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     const std::string drive = std::string(1, letter) + ":";
     std::string target;
-    if (volume_io::QueryDosDevice(drive, target, kDosDeviceCapacity) && EqualIgnoringCase(target, device)) {
+    if (volume_io::DosDeviceOf(drive, target, kDosDeviceCapacity) && EqualIgnoringCase(target, device)) {
       return drive + "\\";
     }
   }
@@ -203,17 +203,17 @@ void BuildVolumeTable(VolumeTable& table, const std::vector<iscsi::SessionDevice
   table.clear();
   volume_io::FailCriticalErrors();
   std::string name;
-  volume_io::VolumeFind find = volume_io::FindFirstVolume(name, kVolumeNameCapacity);
+  volume_io::VolumeFind find = volume_io::FirstVolume(name, kVolumeNameCapacity);
   if (find.IsValid()) {
     bool more = true;
     while (more) {
       VolumeRecord record;
-      if (!name.empty() && volume_io::GetDriveType(name) == share::kDriveFixed && ReadVolume(name, sessions, record)) {
+      if (!name.empty() && volume_io::DriveTypeOf(name) == share::kDriveFixed && ReadVolume(name, sessions, record)) {
         table.push_back(record);
       }
-      more = volume_io::FindNextVolume(find, name, kVolumeNameCapacity);
+      more = volume_io::NextVolume(find, name, kVolumeNameCapacity);
     }
-    volume_io::FindVolumeClose(find);
+    volume_io::CloseVolumeFind(find);
   }
   AppendNoVolumeRecords(table, sessions);
   AssignTargetNames(table, sessions);

@@ -30,18 +30,18 @@ struct VolumeHandle {
 };
 
 // FindFirstVolumeW / FindNextVolumeW / FindVolumeClose. Names are "\\?\Volume{GUID}\".
-VolumeFind FindFirstVolume(std::string& volumeName, std::size_t capacity);
-bool FindNextVolume(VolumeFind find, std::string& volumeName, std::size_t capacity);
-void FindVolumeClose(VolumeFind& find);  // invalidates `find`
+VolumeFind FirstVolume(std::string& volumeName, std::size_t capacity);
+bool NextVolume(VolumeFind find, std::string& volumeName, std::size_t capacity);
+void CloseVolumeFind(VolumeFind& find);  // invalidates `find`
 
 // GetDriveTypeW on a root ("E:\") or a volume name; the values of share/network_drives.h.
-std::uint32_t GetDriveType(const std::string& rootPath);
+std::uint32_t DriveTypeOf(const std::string& rootPath);
 
 // GetVolumeInformationW: the file system name only.
 bool GetVolumeFileSystem(const std::string& rootPath, std::string& fileSystem, std::size_t capacity);
 
 // QueryDosDeviceW: the first device name `deviceName` ("E:", "Volume{GUID}") stands for.
-bool QueryDosDevice(const std::string& deviceName, std::string& target, std::size_t capacity);
+bool DosDeviceOf(const std::string& deviceName, std::string& target, std::size_t capacity);
 
 // CreateFileW(path, MAXIMUM_ALLOWED, FILE_SHARE_READ | FILE_SHARE_WRITE, OPEN_EXISTING, no flags),
 // `path` a volume name without its trailing backslash. Invalid on failure.
@@ -58,7 +58,7 @@ bool GetDiskTotalBytes(const std::string& rootPath, std::uint64_t& totalBytes);
 void FailCriticalErrors();
 
 // SetVolumeMountPointA("E:\", "\\?\Volume{GUID}\") and DeleteVolumeMountPointA("E:\").
-bool SetVolumeMountPoint(const std::string& mountPoint, const std::string& volumeName);
-bool DeleteVolumeMountPoint(const std::string& mountPoint);
+bool SetMountPoint(const std::string& mountPoint, const std::string& volumeName);
+bool DeleteMountPoint(const std::string& mountPoint);
 
 }  // namespace sw::disk::volume_io

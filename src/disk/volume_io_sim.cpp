@@ -281,7 +281,7 @@ std::intptr_t NewHandle(Model& m) { return m.nextHandle++; }
 
 }  // namespace
 
-VolumeFind FindFirstVolume(std::string& volumeName, std::size_t capacity) {
+VolumeFind FirstVolume(std::string& volumeName, std::size_t capacity) {
   std::lock_guard<std::recursive_mutex> lock(g_mutex);
   Model& m = TheModel();
   Scan(m);
@@ -295,7 +295,7 @@ VolumeFind FindFirstVolume(std::string& volumeName, std::size_t capacity) {
   return handle;
 }
 
-bool FindNextVolume(VolumeFind find, std::string& volumeName, std::size_t capacity) {
+bool NextVolume(VolumeFind find, std::string& volumeName, std::size_t capacity) {
   std::lock_guard<std::recursive_mutex> lock(g_mutex);
   Model& m = TheModel();
   auto it = m.finds.find(find.value);
@@ -307,13 +307,13 @@ bool FindNextVolume(VolumeFind find, std::string& volumeName, std::size_t capaci
   return true;
 }
 
-void FindVolumeClose(VolumeFind& find) {
+void CloseVolumeFind(VolumeFind& find) {
   std::lock_guard<std::recursive_mutex> lock(g_mutex);
   TheModel().finds.erase(find.value);
   find = VolumeFind{};
 }
 
-std::uint32_t GetDriveType(const std::string& rootPath) {
+std::uint32_t DriveTypeOf(const std::string& rootPath) {
   std::lock_guard<std::recursive_mutex> lock(g_mutex);
   if (RootLetter(rootPath) != 0) return share::GetDriveTypeA(rootPath.c_str());
   if (rootPath.empty() || rootPath.back() != '\\') return share::kDriveNoRootDir;  // Windows wants the backslash
@@ -332,7 +332,7 @@ bool GetVolumeFileSystem(const std::string& rootPath, std::string& fileSystem, s
   return true;
 }
 
-bool QueryDosDevice(const std::string& deviceName, std::string& target, std::size_t capacity) {
+bool DosDeviceOf(const std::string& deviceName, std::string& target, std::size_t capacity) {
   std::lock_guard<std::recursive_mutex> lock(g_mutex);
   Model& m = TheModel();
   std::string device;
@@ -443,7 +443,7 @@ void FailCriticalErrors() {
   TheModel().failCriticalErrors = true;
 }
 
-bool SetVolumeMountPoint(const std::string& mountPoint, const std::string& volumeName) {
+bool SetMountPoint(const std::string& mountPoint, const std::string& volumeName) {
   std::lock_guard<std::recursive_mutex> lock(g_mutex);
   Model& m = TheModel();
   Scan(m);
@@ -457,7 +457,7 @@ bool SetVolumeMountPoint(const std::string& mountPoint, const std::string& volum
   return true;
 }
 
-bool DeleteVolumeMountPoint(const std::string& mountPoint) {
+bool DeleteMountPoint(const std::string& mountPoint) {
   std::lock_guard<std::recursive_mutex> lock(g_mutex);
   Model& m = TheModel();
   Scan(m);

@@ -45,7 +45,7 @@ HANDLE AsHandle(std::intptr_t value) { return reinterpret_cast<HANDLE>(value); }
 
 }  // namespace
 
-VolumeFind FindFirstVolume(std::string& volumeName, std::size_t capacity) {
+VolumeFind FirstVolume(std::string& volumeName, std::size_t capacity) {
   std::vector<wchar_t> buffer(capacity + 1, L'\0');
   HANDLE find = FindFirstVolumeW(buffer.data(), static_cast<DWORD>(capacity));
   if (find == INVALID_HANDLE_VALUE) return VolumeFind{};
@@ -53,19 +53,19 @@ VolumeFind FindFirstVolume(std::string& volumeName, std::size_t capacity) {
   return VolumeFind{reinterpret_cast<std::intptr_t>(find)};
 }
 
-bool FindNextVolume(VolumeFind find, std::string& volumeName, std::size_t capacity) {
+bool NextVolume(VolumeFind find, std::string& volumeName, std::size_t capacity) {
   std::vector<wchar_t> buffer(capacity + 1, L'\0');
   if (!FindNextVolumeW(AsHandle(find.value), buffer.data(), static_cast<DWORD>(capacity))) return false;
   volumeName = Narrow(buffer.data());
   return true;
 }
 
-void FindVolumeClose(VolumeFind& find) {
+void CloseVolumeFind(VolumeFind& find) {
   if (find.IsValid()) ::FindVolumeClose(AsHandle(find.value));
   find = VolumeFind{};
 }
 
-std::uint32_t GetDriveType(const std::string& rootPath) { return GetDriveTypeW(Wide(rootPath).c_str()); }
+std::uint32_t DriveTypeOf(const std::string& rootPath) { return GetDriveTypeW(Wide(rootPath).c_str()); }
 
 bool GetVolumeFileSystem(const std::string& rootPath, std::string& fileSystem, std::size_t capacity) {
   std::vector<wchar_t> name(capacity + 1, L'\0');
@@ -77,7 +77,7 @@ bool GetVolumeFileSystem(const std::string& rootPath, std::string& fileSystem, s
   return true;
 }
 
-bool QueryDosDevice(const std::string& deviceName, std::string& target, std::size_t capacity) {
+bool DosDeviceOf(const std::string& deviceName, std::string& target, std::size_t capacity) {
   std::vector<wchar_t> buffer(capacity + 1, L'\0');
   if (QueryDosDeviceW(Wide(deviceName).c_str(), buffer.data(), static_cast<DWORD>(capacity)) == 0) return false;
   target = Narrow(buffer.data());  // the first of the NUL-separated names
@@ -114,11 +114,11 @@ bool GetDiskTotalBytes(const std::string& rootPath, std::uint64_t& totalBytes) {
 
 void FailCriticalErrors() { SetErrorMode(SEM_FAILCRITICALERRORS); }
 
-bool SetVolumeMountPoint(const std::string& mountPoint, const std::string& volumeName) {
+bool SetMountPoint(const std::string& mountPoint, const std::string& volumeName) {
   return SetVolumeMountPointA(mountPoint.c_str(), volumeName.c_str()) != FALSE;
 }
 
-bool DeleteVolumeMountPoint(const std::string& mountPoint) {
+bool DeleteMountPoint(const std::string& mountPoint) {
   return DeleteVolumeMountPointA(mountPoint.c_str()) != FALSE;
 }
 

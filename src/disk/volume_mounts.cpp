@@ -15,9 +15,9 @@ bool HasLetter(const VolumeRecord& entry) { return entry.volumePath != kNoValue 
 // The old mount point goes first (a volume holds one letter); when the new one cannot be set the
 // old one is put back, so a taken letter does not leave the volume without any.
 bool MoveMountPoint(const VolumeRecord& entry, const std::string& drivePath) {
-  const bool removed = HasLetter(entry) && volume_io::DeleteVolumeMountPoint(entry.volumePath);
-  if (volume_io::SetVolumeMountPoint(drivePath, entry.volumeName)) return true;
-  if (removed) volume_io::SetVolumeMountPoint(entry.volumePath, entry.volumeName);
+  const bool removed = HasLetter(entry) && volume_io::DeleteMountPoint(entry.volumePath);
+  if (volume_io::SetMountPoint(drivePath, entry.volumeName)) return true;
+  if (removed) volume_io::SetMountPoint(entry.volumePath, entry.volumeName);
   return false;
 }
 
@@ -51,7 +51,7 @@ bool ReassignDriveLetter(const VolumeRecord& entry, const std::string& drivePath
 bool UnmountVolume(const VolumeRecord& row, const SessionDisks& sessions) {
   if (!sessions.Contains(row.diskNumber)) return false;
   iscsi::RunCommand(RemovePersistentDeviceCommand(row.volumePath));
-  return volume_io::DeleteVolumeMountPoint(row.volumePath);
+  return volume_io::DeleteMountPoint(row.volumePath);
 }
 
 bool AssignDriveLetter(const VolumeRecord& entry, const std::string& drivePath, const SessionDisks& sessions) {

@@ -168,14 +168,6 @@ class VolumeInventoryTest : public ::testing::Test {
   std::string dir_;
 };
 
-TEST(CapacityText, HundredthsAreRoundedUpButNeverCarried) {
-  EXPECT_EQ("0.100 Gb", CapacityText((1ull << 30) - 1));
-  EXPECT_EQ("1.00 Gb", CapacityText(1ull << 30));
-  EXPECT_EQ("0.06 Gb", CapacityText(64ull << 20));
-  EXPECT_EQ("2.50 Gb", CapacityText(5ull << 29));
-  EXPECT_EQ("4096.00 Gb", CapacityText(1ull << 42));  // past 32 bits of bytes
-}
-
 // Only fixed volumes of session disks are listed, each from what its image holds; a session disk
 // without a volume gets one "*" record; a volume without a letter keeps its file system; target
 // names follow the sessions; without sessions nothing is listed.
@@ -222,7 +214,7 @@ TEST_F(VolumeInventoryTest, ListsTheSessionVolumesThatTheImagesHold) {
   table = Table();
   ASSERT_EQ(2u, table.size());
   EXPECT_EQ("F:\\", table[1].volumePath);
-  ASSERT_TRUE(volume_io::DeleteVolumeMountPoint("F:\\"));
+  ASSERT_TRUE(volume_io::DeleteMountPoint("F:\\"));
   table = Table();
   Show("FAT32 partition on disk 3, its letter removed", table);
   ASSERT_EQ(2u, table.size());
