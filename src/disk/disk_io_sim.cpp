@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <fstream>
 #include <map>
 #include <mutex>
 
@@ -12,6 +13,8 @@
 #include "disk/disk_io_sim.h"
 #include "disk/disk_structures.h"
 #include "disk/mbr_sector.h"
+#include "host/clock.h"
+#include "iscsi/initiator_sim.h"
 
 namespace sw::disk::io {
 
@@ -20,7 +23,6 @@ namespace {
 constexpr std::uint32_t kBytesPerSector = 512;
 constexpr std::uint32_t kSectorsPerTrack = 63;
 constexpr std::uint32_t kTracksPerCylinder = 255;
-constexpr std::uint32_t kFixedMedia = 12;
 constexpr std::uint64_t kSystemDiskSize = 64ull << 30;
 constexpr std::uint32_t kSystemDiskSignature = 0x5EC0A11Du;
 constexpr std::uint32_t kMaxGptEntries = 128;
@@ -28,6 +30,7 @@ constexpr std::uint32_t kMaxGptEntries = 128;
 struct Disk {
   sim::SimulatedDisk config;
   std::uint8_t memorySector[kMbrSectorSize] = {};
+  sim::LayoutWrites writes;
 };
 
 struct OpenHandle {
@@ -42,6 +45,7 @@ struct SimState {
   std::intptr_t nextHandle = 1;
   int failingLayoutReads = 0;
   std::vector<sim::DiskCall> calls;
+  std::map<std::int32_t, Disk> sessionDisks;  // the initiator's, refreshed on every look-up
 };
 
 std::recursive_mutex g_mutex;
@@ -75,12 +79,29 @@ void EnsureInitialised() {
   system.number = 0;
   system.sizeBytes = kSystemDiskSize;
   system.local = true;
+  system.letter = 'C';
   Install({system});
 }
 
+// A session disk of the initiator, kept by number while its session lasts (its write record with it).
+Disk* SessionDiskOf(std::int32_t number) {
+  for (const auto& s : iscsi::sim::SessionDisks()) {
+    if (s.diskNumber != number) continue;
+    Disk& disk = g_state.sessionDisks[number];
+    if (disk.config.imagePath != s.imagePath) disk = Disk{};
+    disk.config.number = number;
+    disk.config.imagePath = s.imagePath;
+    disk.config.sizeBytes = s.sizeBytes;
+    return &disk;
+  }
+  g_state.sessionDisks.erase(number);
+  return nullptr;
+}
+
 Disk* DiskOf(std::int32_t number) {
+  EnsureInitialised();
   auto it = g_state.disks.find(number);
-  return it == g_state.disks.end() ? nullptr : &it->second;
+  return it == g_state.disks.end() ? SessionDiskOf(number) : &it->second;
 }
 
 // "\\.\PhysicalDriveN" with a plain decimal N; anything else names no disk.
@@ -104,15 +125,18 @@ bool ReadBytes(const Disk& disk, std::uint64_t offset, std::uint8_t* out, std::s
     if (offset == 0 && size <= kMbrSectorSize) std::memcpy(out, disk.memorySector, size);
     return true;
   }
-  std::FILE* f = std::fopen(disk.config.imagePath.c_str(), "rb");
-  if (f == nullptr) return false;
-  bool ok = std::fseek(f, static_cast<long>(offset), SEEK_SET) == 0;
-  if (ok) (void)std::fread(out, 1, size, f);  // a short (sparse) image reads as zeros
-  std::fclose(f);
-  return ok;
+  // A stream, not fseek: its offsets are 64-bit on Windows too, and partitions lie past 2 GiB.
+  std::ifstream in(disk.config.imagePath, std::ios::binary);
+  if (!in) return false;
+  in.seekg(static_cast<std::streamoff>(offset));
+  if (!in) return true;  // past the end of a short (sparse) image: zeros
+  in.read(reinterpret_cast<char*>(out), static_cast<std::streamsize>(size));
+  return true;
 }
 
 bool WriteSector0(Disk& disk, const std::uint8_t* sector) {
+  ++disk.writes.count;
+  disk.writes.lastTick = host::TickCount();
   if (disk.config.imagePath.empty()) {
     std::memcpy(disk.memorySector, sector, kMbrSectorSize);
     return true;
@@ -127,7 +151,7 @@ bool WriteSector0(Disk& disk, const std::uint8_t* sector) {
 
 DiskGeometry GeometryOf(const Disk& disk) {
   DiskGeometry g;
-  g.MediaType = kFixedMedia;
+  g.MediaType = disk.config.mediaType;
   g.BytesPerSector = kBytesPerSector;
   g.SectorsPerTrack = kSectorsPerTrack;
   g.TracksPerCylinder = kTracksPerCylinder;
@@ -363,9 +387,33 @@ void SetSimulatedDisks(const std::vector<SimulatedDisk>& disks) {
 std::vector<SimulatedDisk> SimulatedDisks() {
   std::lock_guard<std::recursive_mutex> lock(io::g_mutex);
   io::EnsureInitialised();
+  std::map<std::int32_t, SimulatedDisk> all;
+  for (const auto& s : iscsi::sim::SessionDisks()) {
+    if (io::Disk* disk = io::DiskOf(s.diskNumber)) all[s.diskNumber] = disk->config;
+  }
+  for (const auto& [number, disk] : io::g_state.disks) all[number] = disk.config;
   std::vector<SimulatedDisk> out;
-  for (const auto& [number, disk] : io::g_state.disks) out.push_back(disk.config);
+  for (const auto& [number, config] : all) out.push_back(config);
   return out;
+}
+
+bool ReadDiskBytes(std::int32_t number, std::uint64_t offset, std::uint8_t* out, std::size_t size) {
+  std::lock_guard<std::recursive_mutex> lock(io::g_mutex);
+  io::Disk* disk = io::DiskOf(number);
+  return disk != nullptr && io::ReadBytes(*disk, offset, out, size);
+}
+
+std::optional<DiskGeometry> SimulatedGeometry(std::int32_t number) {
+  std::lock_guard<std::recursive_mutex> lock(io::g_mutex);
+  io::Disk* disk = io::DiskOf(number);
+  if (disk == nullptr) return std::nullopt;
+  return io::GeometryOf(*disk);
+}
+
+LayoutWrites LayoutWritesOf(std::int32_t number) {
+  std::lock_guard<std::recursive_mutex> lock(io::g_mutex);
+  io::Disk* disk = io::DiskOf(number);
+  return disk == nullptr ? LayoutWrites{} : disk->writes;
 }
 
 void ResetSimulatedDisks() {

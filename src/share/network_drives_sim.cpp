@@ -20,6 +20,7 @@ struct SimState {
   fabric::Fabric fabric;
   std::uint32_t driveTypes[26] = {};
   std::string connections[26];
+  std::string volumes[26];
   sim::CredentialPrompt prompt;
   std::vector<sim::NetworkCall> calls;
 };
@@ -31,6 +32,7 @@ void Install(SimState& s, const fabric::Fabric& f) {
   s.fabric = f;
   for (auto& t : s.driveTypes) t = kDriveNoRootDir;
   for (auto& c : s.connections) c.clear();
+  for (auto& v : s.volumes) v.clear();
   for (const auto& d : f.drives) s.driveTypes[d.letter - 'A'] = d.driveType;
   for (const auto& c : f.connections) s.connections[c.letter - 'A'] = c.remoteName;
   s.calls.clear();
@@ -258,6 +260,59 @@ const std::vector<NetworkCall>& Calls() {
 void ClearCalls() {
   std::lock_guard<std::recursive_mutex> lock(g_mutex);
   State().calls.clear();
+}
+
+namespace {
+int LetterSlot(char letter) {
+  char c = FoldAscii(letter);
+  return (c >= 'A' && c <= 'Z') ? c - 'A' : -1;
+}
+bool FreeSlot(const SimState& s, int i) {
+  return (s.driveTypes[i] == kDriveUnknown || s.driveTypes[i] == kDriveNoRootDir) && s.connections[i].empty() &&
+         s.volumes[i].empty();
+}
+}  // namespace
+
+bool LetterIsFree(char letter) {
+  std::lock_guard<std::recursive_mutex> lock(g_mutex);
+  int i = LetterSlot(letter);
+  return i >= 0 && FreeSlot(State(), i);
+}
+
+bool MountVolumeOnLetter(char letter, const std::string& volumeName, std::uint32_t driveType) {
+  std::lock_guard<std::recursive_mutex> lock(g_mutex);
+  SimState& s = State();
+  int i = LetterSlot(letter);
+  if (i < 0 || volumeName.empty() || !FreeSlot(s, i)) return false;
+  s.volumes[i] = volumeName;
+  s.driveTypes[i] = driveType;
+  return true;
+}
+
+void SetVolumeOnLetter(char letter, const std::string& volumeName, std::uint32_t driveType) {
+  std::lock_guard<std::recursive_mutex> lock(g_mutex);
+  SimState& s = State();
+  int i = LetterSlot(letter);
+  if (i < 0) return;
+  s.connections[i].clear();
+  s.volumes[i] = volumeName;
+  s.driveTypes[i] = driveType;
+}
+
+std::string VolumeOnLetter(char letter) {
+  std::lock_guard<std::recursive_mutex> lock(g_mutex);
+  int i = LetterSlot(letter);
+  return i < 0 ? std::string() : State().volumes[i];
+}
+
+bool UnmountVolumeFromLetter(char letter) {
+  std::lock_guard<std::recursive_mutex> lock(g_mutex);
+  SimState& s = State();
+  int i = LetterSlot(letter);
+  if (i < 0 || s.volumes[i].empty()) return false;
+  s.volumes[i].clear();
+  s.driveTypes[i] = kDriveNoRootDir;
+  return true;
 }
 
 bool DeviceAnswersHttp(const std::string& address) {

@@ -50,6 +50,20 @@ void SetConnection(char letter, const std::string& remoteName);
 // The remote name connected to `letter`, "" when none.
 std::string Connection(char letter);
 
+// Volumes on letters, for the simulated volume model (disk/volume_io_sim.cpp): the one letter table
+// holds, per letter, a local drive type, a network connection or a volume, never two of them.
+// A letter is free when its type is unknown or no-root-directory and nothing is connected or
+// mounted there.
+bool LetterIsFree(char letter);
+// Puts `volumeName` on a free letter with the volume's drive type; false (nothing changed) otherwise.
+bool MountVolumeOnLetter(char letter, const std::string& volumeName, std::uint32_t driveType);
+// The same without the check: the computer's own volumes (C:) hold their letters from the start.
+void SetVolumeOnLetter(char letter, const std::string& volumeName, std::uint32_t driveType);
+// The volume name on `letter`, "" when none.
+std::string VolumeOnLetter(char letter);
+// Frees a letter that holds a volume; false when it holds none.
+bool UnmountVolumeFromLetter(char letter);
+
 // What Windows' own credential prompt (an Add with kConnectInteractive) answers: return false for a
 // cancelled prompt, or true with the user name and password typed. Default: cancelled.
 using CredentialPrompt = std::function<bool(const std::string& remoteName, std::string& userName,
