@@ -2,7 +2,7 @@
 // What the simulated format needs of the machine it runs on: Linux programs started by their
 // path, file paths as those programs see them, and sparse file work. Backends:
 // format_tools_posix.cpp (natively: fork/exec, SEEK_DATA, hole punching) and format_tools_sim.cpp
-// (the Windows simulation under Wine: CreateProcessA on the Unix path, Wine's path translation).
+// (the Windows simulation under Wine: Wine's spawn call on the Unix path and its path translation).
 
 #include <cstdint>
 #include <functional>

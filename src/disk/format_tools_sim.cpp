@@ -1,5 +1,5 @@
 // Format tools for the simulated Windows of the Windows builds: under Wine, Linux programs run by
-// their Unix path through CreateProcessA, and Wine's own calls translate file names. On a Windows
+// their Unix path through Wine's spawn call, and Wine's own calls translate file names. On a Windows
 // that is not Wine nothing translates and no tool runs, so the simulated format reports failure.
 
 #include <windows.h>
@@ -14,15 +14,14 @@ namespace sw::disk::tools {
 
 namespace {
 
-constexpr DWORD kCopyChunk = 1 << 20;
-
 using UnixNameFunction = char*(CDECL*)(LPCWSTR dosName);
 using DosNameFunction = WCHAR*(CDECL*)(const char* unixName);
+using SpawnFunction = LONG(CDECL*)(char* const* argv, int wait);
 
 template <typename F>
-F WineFunction(const char* name) {
-  HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  FARPROC p = kernel != nullptr ? GetProcAddress(kernel, name) : nullptr;
+F WineFunction(const char* module, const char* name) {
+  HMODULE handle = GetModuleHandleA(module);
+  FARPROC p = handle != nullptr ? GetProcAddress(handle, name) : nullptr;
   F f = nullptr;
   static_assert(sizeof f == sizeof p, "function pointers of one size");
   std::memcpy(&f, &p, sizeof f);
@@ -36,24 +35,6 @@ std::wstring WideOf(const std::string& text) {
   MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, &out[0], n);
   out.resize(static_cast<std::size_t>(n - 1));
   return out;
-}
-
-// Windows' rules for one argument of a command line (what the child's argument split undoes).
-std::string Quote(const std::string& arg) {
-  if (!arg.empty() && arg.find_first_of(" \t\"") == std::string::npos) return arg;
-  std::string out = "\"";
-  std::size_t backslashes = 0;
-  for (char c : arg) {
-    if (c == '\\') {
-      ++backslashes;
-      continue;
-    }
-    out.append(c == '"' ? backslashes * 2 + 1 : backslashes, '\\');
-    backslashes = 0;
-    out += c;
-  }
-  out.append(backslashes * 2, '\\');
-  return out + "\"";
 }
 
 class File {
@@ -78,17 +59,10 @@ class File {
   HANDLE handle_;
 };
 
-bool AllZero(const std::vector<char>& buffer, DWORD size) {
-  for (DWORD i = 0; i < size; ++i) {
-    if (buffer[i] != 0) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 std::string ToolFilePath(const std::string& path) {
-  auto toUnix = WineFunction<UnixNameFunction>("wine_get_unix_file_name");
+  auto toUnix = WineFunction<UnixNameFunction>("kernel32.dll", "wine_get_unix_file_name");
   if (toUnix == nullptr) return std::string();
   char* unixName = toUnix(WideOf(path).c_str());
   if (unixName == nullptr) return std::string();
@@ -98,7 +72,7 @@ std::string ToolFilePath(const std::string& path) {
 }
 
 bool ToolExists(const std::string& toolPath) {
-  auto toDos = WineFunction<DosNameFunction>("wine_get_dos_file_name");
+  auto toDos = WineFunction<DosNameFunction>("kernel32.dll", "wine_get_dos_file_name");
   if (toDos == nullptr) return false;
   WCHAR* dosName = toDos(toolPath.c_str());
   if (dosName == nullptr) return false;
@@ -107,25 +81,21 @@ bool ToolExists(const std::string& toolPath) {
   return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
 }
 
+// CreateProcessA does start a Linux program by its Unix path, but Wine detaches it (no process
+// handle), so nothing could wait for it or read its exit status. Wine's own spawn call from ntdll
+// waits and returns the status. The shell only silences the tool's output.
 int RunTool(const std::vector<std::string>& argv) {
   if (argv.empty()) return -1;
-  std::string line;
-  for (const auto& a : argv) line += (line.empty() ? "" : " ") + Quote(a);
-  std::vector<char> mutableLine(line.begin(), line.end());
-  mutableLine.push_back('\0');
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW, nullptr, nullptr,
-                      &startup, &process)) {
-    return -1;
-  }
-  CloseHandle(process.hThread);
-  WaitForSingleObject(process.hProcess, INFINITE);
-  DWORD code = 0;
-  BOOL got = GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hProcess);
-  return got ? static_cast<int>(code) : -1;
+  auto spawn = WineFunction<SpawnFunction>("ntdll.dll", "__wine_unix_spawnvp");
+  if (spawn == nullptr) return -1;
+  std::vector<std::string> line = {"/bin/sh", "-c", "exec \"$0\" \"$@\" >/dev/null 2>&1"};
+  line.insert(line.end(), argv.begin(), argv.end());
+  std::vector<char*> args;
+  for (auto& a : line) args.push_back(&a[0]);
+  args.push_back(nullptr);
+  const LONG status = spawn(args.data(), 1);
+  // Exit statuses are 0..255; anything else is the status of a start that failed.
+  return status >= 0 && status <= 255 ? static_cast<int>(status) : -1;
 }
 
 bool CreateEmptyFile(const std::string& path, std::uint64_t size) {
@@ -148,26 +118,17 @@ bool ZeroFileRange(const std::string& path, std::uint64_t offset, std::uint64_t 
   return false;
 }
 
-// Holes cannot be told apart through the Windows calls, so zero chunks are skipped: the target
-// range was emptied before, and skipping keeps the image sparse.
+// Wine's file calls cannot tell holes from data and read holes slowly, so Linux's dd copies:
+// zero blocks are skipped (the target range was emptied before), which keeps the image sparse.
 bool CopyFileData(const std::string& from, const std::string& to, std::uint64_t offset) {
-  File in(from, GENERIC_READ, OPEN_EXISTING);
-  File out(to, GENERIC_WRITE, OPEN_EXISTING);
-  if (!in.IsOpen() || !out.IsOpen()) return false;
-  std::vector<char> buffer(kCopyChunk);
-  std::uint64_t at = 0;
-  while (true) {
-    DWORD read = 0;
-    if (!ReadFile(in.Get(), buffer.data(), kCopyChunk, &read, nullptr)) return false;
-    if (read == 0) return true;
-    if (!AllZero(buffer, read)) {
-      DWORD written = 0;
-      if (!out.Seek(offset + at) || !WriteFile(out.Get(), buffer.data(), read, &written, nullptr) || written != read) {
-        return false;
-      }
-    }
-    at += read;
+  const std::string source = ToolFilePath(from), target = ToolFilePath(to);
+  if (source.empty() || target.empty()) return false;
+  for (const char* tool : {"/usr/bin/dd", "/bin/dd"}) {
+    if (!ToolExists(tool)) continue;
+    return RunTool({tool, "if=" + source, "of=" + target, "bs=1M", "seek=" + std::to_string(offset),
+                    "oflag=seek_bytes", "conv=notrunc,sparse", "status=none"}) == 0;
   }
+  return false;
 }
 
 }  // namespace sw::disk::tools
