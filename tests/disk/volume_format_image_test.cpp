@@ -127,10 +127,10 @@ class FormatImageTest : public ::testing::Test {
     return Shell("blkid -p -o export -s TYPE -s LABEL -O " + std::to_string(kStart) + " '" + image_ + "' 2>&1");
   }
 
-  bool Format(RecordingFormatDialog& dialog) {
-    bool started = StartVolumeFormat(dialog, {"e:\\", 1}, sessions_);
-    dialog.Wait();
-    return started;
+  RecordingFormatDialog::Shown Format(FormatDialogKind kind, bool ntfs) {
+    RecordingFormatDialog dialog(kind, ntfs, !ntfs);
+    EXPECT_TRUE(StartVolumeFormat(dialog, {"e:\\", 1}, sessions_));
+    return dialog.AfterWorker();
   }
 
   host::FakeClock clock_;
@@ -158,18 +158,15 @@ TEST_F(FormatImageTest, FormatsWriteCheckedFileSystemsInsideThePartitionOnly) {
     SCOPED_TRACE(step.type);
     NoFormatCompletedYet = true;
     WizardFormatCompleted = false;
-    RecordingFormatDialog dialog(step.kind, step.ntfs, !step.ntfs);
-    ASSERT_TRUE(Format(dialog));
-    EXPECT_EQ(kFormatSucceededText, dialog.Status());
-    EXPECT_TRUE(dialog.Closed());
+    const auto shown = Format(step.kind, step.ntfs);
+    EXPECT_EQ(kFormatSucceededText, shown.status);
+    EXPECT_TRUE(shown.closed);
     EXPECT_EQ(nullptr, FormatOwner(step.kind));
-    const int finalizing = dialog.IndexOf(std::string("status ") + kFinalizingText);
-    const int succeeded = dialog.IndexOf(std::string("status ") + kFormatSucceededText);
-    ASSERT_LE(0, finalizing);
-    EXPECT_LT(finalizing, succeeded);
-    EXPECT_LT(dialog.IndexOf("progress 100"), finalizing - 2);
-    EXPECT_EQ("enable 1", dialog.Events()[static_cast<std::size_t>(finalizing - 2)]);
-    EXPECT_EQ("enable 2", dialog.Events()[static_cast<std::size_t>(finalizing - 1)]);
+    const int finalizing = shown.IndexOf(std::string("status ") + kFinalizingText);
+    ASSERT_LT(shown.IndexOf("progress 100"), finalizing - 2);
+    EXPECT_LT(finalizing, shown.IndexOf(std::string("status ") + kFormatSucceededText));
+    EXPECT_EQ("enable 1", shown.events[static_cast<std::size_t>(finalizing - 2)]);
+    EXPECT_EQ("enable 2", shown.events[static_cast<std::size_t>(finalizing - 1)]);
     if (step.kind == FormatDialogKind::Partition) {
       EXPECT_FALSE(NoFormatCompletedYet.load());
     } else {
@@ -223,11 +220,10 @@ TEST_F(FormatImageTest, RefusedOrFailedFormatsChangeNothing) {
     MakeDisk(16 * kMiB, kMiB, true);
     const std::string before = ReadRange(image_, 0, size_);
     c.arrange();
-    RecordingFormatDialog dialog(FormatDialogKind::Partition, c.ntfs, !c.ntfs);
-    ASSERT_TRUE(Format(dialog));
-    EXPECT_EQ(kFormatFailedText, dialog.Status());
-    EXPECT_TRUE(dialog.OkEnabled() && dialog.CancelEnabled());
-    EXPECT_FALSE(dialog.Closed());
+    const auto shown = Format(FormatDialogKind::Partition, c.ntfs);
+    EXPECT_EQ(kFormatFailedText, shown.status);
+    EXPECT_TRUE(shown.okEnabled && shown.cancelEnabled);
+    EXPECT_FALSE(shown.closed);
     if (!c.writes) {
       EXPECT_TRUE(ReadRange(image_, 0, size_) == before) << "the image changed";
     } else {
@@ -242,11 +238,9 @@ TEST_F(FormatImageTest, TimingOfTwoGibQuickFormats) {
   if (std::getenv("SW_FORMAT_TIMING") == nullptr) GTEST_SKIP() << "set SW_FORMAT_TIMING=1";
   for (bool ntfs : {true, false}) {
     MakeDisk(2048 * kMiB, kMiB, false);
-    RecordingFormatDialog dialog(FormatDialogKind::Partition, ntfs, !ntfs);
     auto begin = std::chrono::steady_clock::now();
-    ASSERT_TRUE(Format(dialog));
+    EXPECT_EQ(kFormatSucceededText, Format(FormatDialogKind::Partition, ntfs).status);
     auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - begin).count();
-    EXPECT_EQ(kFormatSucceededText, dialog.Status());
     std::printf("quick format of 2 GiB, %s: %lld ms (image uses %llu KiB)\n%s", ntfs ? "NTFS" : "FAT32",
                 static_cast<long long>(ms),
                 static_cast<unsigned long long>(std::stoull(Shell("du -k '" + image_ + "' | cut -f1"))),

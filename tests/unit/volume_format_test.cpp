@@ -13,6 +13,8 @@
 namespace sw::disk {
 namespace {
 
+constexpr FormatDialogKind kBothKinds[] = {FormatDialogKind::Partition, FormatDialogKind::Wizard};
+
 class VolumeFormatTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -31,65 +33,54 @@ class VolumeFormatTest : public ::testing::Test {
   SessionDisks sessions_{{1, 2}};
 };
 
-// No drive letter, disk 0 or a disk of no session: nothing starts, the user is told why.
+// No drive letter, disk 0, a disk of no session, no file system chosen: nothing starts.
 TEST_F(VolumeFormatTest, RefusedVolumesStartNoWorker) {
   struct Case {
     FormatVolume volume;
-    const char* message;
+    bool ntfs;
+    std::vector<std::string> events;
   } cases[] = {
-      {{"*", 1}, kInvalidVolumeText},
-      {{"", 1}, kInvalidVolumeText},
-      {{"1:\\", 1}, kInvalidVolumeText},
-      {{"C:\\", 0}, kNotSessionVolumeText},
-      {{"F:\\", 3}, kNotSessionVolumeText},
+      {{"*", 1}, true, {std::string("message ") + kInvalidVolumeText}},
+      {{"1:\\", 1}, true, {std::string("message ") + kInvalidVolumeText}},
+      {{"C:\\", 0}, true, {std::string("message ") + kNotSessionVolumeText}},
+      {{"F:\\", 3}, true, {std::string("message ") + kNotSessionVolumeText}},
+      {{"e:\\", 1}, false, {"progress 50", "status Percent Completed ... 50%"}},
   };
   for (const auto& c : cases) {
-    RecordingFormatDialog dialog(FormatDialogKind::Partition);
+    RecordingFormatDialog dialog(FormatDialogKind::Partition, c.ntfs, false);
     EXPECT_FALSE(StartVolumeFormat(dialog, c.volume, sessions_)) << c.volume.volumePath;
     EXPECT_FALSE(dialog.Format().worker.joinable());
-    EXPECT_EQ(std::vector<std::string>{std::string("message ") + c.message}, dialog.Events());
+    EXPECT_EQ(c.events, dialog.AfterWorker().events);
     EXPECT_EQ(nullptr, FormatOwner(FormatDialogKind::Partition));
   }
-  RecordingFormatDialog neither(FormatDialogKind::Wizard, false, false);
-  EXPECT_FALSE(StartVolumeFormat(neither, {"e:\\", 1}, sessions_));
-  EXPECT_FALSE(neither.Format().worker.joinable());
-  EXPECT_EQ(nullptr, FormatOwner(FormatDialogKind::Wizard));
 }
 
 // A failed format: the failure text stays, both buttons work again, the dialog stays open, the
-// worker has ended, and the completion flag of that dialog kind (only) records it.
+// worker has ended, and the completion flag of that dialog kind (only) records it. A second
+// format of the same dialog then starts cleanly (its old worker is joined, not overwritten).
 TEST_F(VolumeFormatTest, FailedFormatLeavesTheDialogOpenWithButtonsEnabled) {
-  for (FormatDialogKind kind : {FormatDialogKind::Partition, FormatDialogKind::Wizard}) {
+  for (FormatDialogKind kind : kBothKinds) {
     NoFormatCompletedYet = true;
     WizardFormatCompleted = false;
     RecordingFormatDialog dialog(kind, false, true);
     ASSERT_TRUE(StartVolumeFormat(dialog, {"e:\\", 2}, sessions_));
-    dialog.Wait();
-    EXPECT_EQ(kFormatFailedText, dialog.Status());
-    EXPECT_TRUE(dialog.OkEnabled());
-    EXPECT_TRUE(dialog.CancelEnabled());
-    EXPECT_FALSE(dialog.Closed());
+    ASSERT_TRUE(StartVolumeFormat(dialog, {"e:\\", 2}, sessions_));
+    const auto shown = dialog.AfterWorker();
+    EXPECT_EQ(kFormatFailedText, shown.status);
+    EXPECT_TRUE(shown.okEnabled && shown.cancelEnabled);
+    EXPECT_FALSE(shown.closed);
     EXPECT_EQ(nullptr, FormatOwner(kind));
     EXPECT_TRUE(FormatFinished(kind));
-    EXPECT_EQ(u"FAT32", dialog.Format().fileSystemName);
     EXPECT_EQ(std::u16string(u"E:\\"), std::u16string(dialog.Format().driveRoot));
     const bool partition = kind == FormatDialogKind::Partition;
     EXPECT_EQ(!partition, NoFormatCompletedYet.load());
     EXPECT_EQ(!partition, WizardFormatCompleted.load());
-    // The failure text is shown for 3 s before the buttons come back.
-    EXPECT_GE(clock_.Now(), 3000u);
-    // The wizard registers a persistent device only after a success.
+    EXPECT_GE(clock_.Now(), 3000u);  // the failure text is shown 3 s before the buttons come back
+    EXPECT_EQ(partition, shown.IndexOf("busy") >= 0 && shown.IndexOf("cursor") > shown.IndexOf("busy"));
     for (const auto& line : iscsi::sim::ProcessLaunches()) EXPECT_EQ(std::string::npos, line.find("AddPersistentDevice"));
-    // The progress the dialog saw, in order, up to the report.
-    std::vector<std::string> events = dialog.Events();
-    std::vector<int> seen;
-    for (const auto& e : events) {
-      if (e.rfind("progress ", 0) == 0) seen.push_back(std::stoi(e.substr(9)));
-    }
-    std::vector<int> expected = partition ? std::vector<int>{50, 60, 70, 60, 80, 99} : std::vector<int>{50, 60, 70, 80, 90, 99};
-    EXPECT_EQ(expected, seen);
-    EXPECT_EQ(partition, dialog.IndexOf("busy") >= 0 && dialog.IndexOf("cursor") > dialog.IndexOf("busy"));
   }
+  std::uint32_t percent = 40;
+  EXPECT_FALSE(PartitionFormatCallback(0, 0, &percent));  // no format running
 }
 
 // Without the library or either entry point no format and no report happens: Cancel comes back
@@ -100,33 +91,19 @@ TEST_F(VolumeFormatTest, MissingFormatLibraryLeavesAWayOut) {
   } cases[] = {{false, true, true}, {true, false, true}, {true, true, false}};
   for (const auto& c : cases) {
     sim::SetFormatLibraryPresent(c.library, c.formatEx, c.compression);
-    for (FormatDialogKind kind : {FormatDialogKind::Partition, FormatDialogKind::Wizard}) {
-      RecordingFormatDialog dialog(kind);
+    for (FormatDialogKind kind : kBothKinds) {
+      RecordingFormatDialog dialog(kind, true, false);
       ASSERT_TRUE(StartVolumeFormat(dialog, {"G:\\", 1}, sessions_));
-      dialog.Wait();
-      EXPECT_EQ(kFormatNotStartedStatus, dialog.Status());
-      EXPECT_TRUE(dialog.CancelEnabled());
-      EXPECT_FALSE(dialog.OkEnabled());
-      EXPECT_FALSE(dialog.Closed());
-      EXPECT_LE(0, dialog.IndexOf(std::string("error ") + kFormatNotStartedText));
+      const auto shown = dialog.AfterWorker();
+      EXPECT_EQ(kFormatNotStartedStatus, shown.status);
+      EXPECT_TRUE(shown.cancelEnabled);
+      EXPECT_FALSE(shown.okEnabled || shown.closed);
+      EXPECT_LE(0, shown.IndexOf(std::string("error ") + kFormatNotStartedText));
       EXPECT_EQ(nullptr, FormatOwner(kind));
       EXPECT_TRUE(NoFormatCompletedYet.load());
       EXPECT_FALSE(WizardFormatCompleted.load());
     }
   }
-}
-
-// A report with no format running is refused; a second format of the same dialog reuses the slot
-// after the first worker has gone (a joinable thread overwritten would end the program).
-TEST_F(VolumeFormatTest, CallbackWithoutOwnerAndRepeatedFormats) {
-  std::uint32_t percent = 40;
-  EXPECT_FALSE(PartitionFormatCallback(0, 0, &percent));
-  EXPECT_FALSE(WizardFormatCallback(11, 0, &percent));
-  RecordingFormatDialog dialog(FormatDialogKind::Partition);
-  ASSERT_TRUE(StartVolumeFormat(dialog, {"H:\\", 1}, sessions_));
-  ASSERT_TRUE(StartVolumeFormat(dialog, {"H:\\", 1}, sessions_));
-  dialog.Wait();
-  EXPECT_EQ(kFormatFailedText, dialog.Status());
 }
 
 }  // namespace

@@ -88,12 +88,12 @@ TEST(SimulatedFormatUnderWine, BlkidRecognisesBothFileSystems) {
     RecordingFormatDialog dialog(FormatDialogKind::Partition, ntfs, !ntfs);
     const auto begin = std::chrono::steady_clock::now();
     ASSERT_TRUE(StartVolumeFormat(dialog, {"E:\\", 1}, SessionDisks({1})));
-    dialog.Wait();
+    const auto shown = dialog.AfterWorker();
     std::printf("quick format of %llu MiB, %s: %lld ms\n", static_cast<unsigned long long>(kLength >> 20),
                 ntfs ? "NTFS" : "FAT32",
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(
                                            std::chrono::steady_clock::now() - begin).count()));
-    EXPECT_EQ(kFormatSucceededText, dialog.Status()) << (ntfs ? "NTFS" : "FAT32");
+    EXPECT_EQ(kFormatSucceededText, shown.status) << (ntfs ? "NTFS" : "FAT32");
     const std::string blkid = Blkid(image);
     std::printf("blkid after %s:\n%s", ntfs ? "NTFS" : "FAT32", blkid.c_str());
     EXPECT_NE(std::string::npos, blkid.find(ntfs ? "TYPE=ntfs\n" : "TYPE=vfat\n")) << blkid;
