@@ -9,8 +9,8 @@
 
 namespace sw::app {
 
-// The inventory every logout of the program reads. Set once at start-up to the disk subsystem's
-// volume inventory; until then no volume is known and no persistent device is removed.
+// The inventory every logout of the program reads: the disk subsystem's volume inventory, or
+// another source (tests); an empty one puts the disk inventory back.
 void SetLogoutVolumeInventory(iscsi::VolumeInventory inventory);
 
 // A context whose notices are information boxes owned by `owner`.

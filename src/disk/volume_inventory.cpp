@@ -262,8 +262,8 @@ std::vector<PartitionVolume> PartitionVolumes(const VolumeTable& table) {
   return volumes;
 }
 
-std::vector<VolumeTarget> VolumeTargets(const VolumeTable& table) {
-  std::vector<VolumeTarget> out;
+std::vector<iscsi::InventoryVolume> VolumeTargets(const VolumeTable& table) {
+  std::vector<iscsi::InventoryVolume> out;
   for (const auto& record : table) out.push_back({record.volumePath, record.targetName});
   return out;
 }

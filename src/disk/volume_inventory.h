@@ -10,6 +10,7 @@
 
 #include "disk/disk_layout.h"
 #include "disk/partitions.h"
+#include "iscsi/target_logout.h"
 #include "iscsi/wmi_wrapper.h"
 
 namespace sw::disk {
@@ -70,11 +71,7 @@ SessionDisks ConnectedSessionDisks();  // through the module's CWmiWrapper
 // What the disk layout refresh names its bar segments from.
 std::vector<PartitionVolume> PartitionVolumes(const VolumeTable& table);
 
-// What the logout and the LAN panel read of a volume.
-struct VolumeTarget {
-  std::string drivePath;   // "E:\" or "*"
-  std::string targetName;
-};
-std::vector<VolumeTarget> VolumeTargets(const VolumeTable& table);
+// What the logout reads of each volume: its drive path and its disk's target.
+std::vector<iscsi::InventoryVolume> VolumeTargets(const VolumeTable& table);
 
 }  // namespace sw::disk

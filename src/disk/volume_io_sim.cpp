@@ -492,7 +492,8 @@ std::optional<VolumeLocation> LocateVolume(char letter) {
   if (!v || v->disk < 0) return std::nullopt;
   for (const auto& d : SimulatedDisks()) {
     if (d.number == v->disk && !d.imagePath.empty()) {
-      return VolumeLocation{d.imagePath, static_cast<std::uint64_t>(v->Start()), static_cast<std::uint64_t>(v->Length())};
+      return VolumeLocation{d.number, static_cast<std::uint64_t>(v->Start()), static_cast<std::uint64_t>(v->Length()),
+                            d.imagePath};
     }
   }
   return std::nullopt;

@@ -27,9 +27,10 @@ void SetAutomount(bool on);  // default on
 // Where the volume on `letter` lies: for the simulated format, which writes the file system there.
 // None when the letter holds no volume of a disk backed by an image file.
 struct VolumeLocation {
+  std::int32_t diskNumber = -1;
+  std::uint64_t offset = 0;  // bytes from the start of the disk
+  std::uint64_t length = 0;  // bytes
   std::string imagePath;
-  std::uint64_t offset = 0;
-  std::uint64_t length = 0;
 };
 std::optional<VolumeLocation> LocateVolume(char letter);
 
