@@ -98,14 +98,41 @@ DriveLetterComboContent BuildDriveLetterCombo(const DriveConnectionTableArray& t
   return content;
 }
 
-DriveLetterComboContent CurrentDriveLetterCombo() {
-  unsigned types[kDriveLetterCount];
+DriveLetterComboContent BuildFreeDriveLetters(const DriveConnectionTableArray& table,
+                                              const unsigned (&driveTypes)[kDriveLetterCount]) {
+  DriveLetterComboContent content;
+  for (int n = 0; n < kFirstFloppyEntry; ++n) {
+    if (driveTypes[n] > 1) continue;  // only unknown and no-root-directory letters are free
+    const DriveConnectionEntry& entry = table[n];
+    const std::string label{DriveLetterOf(n), ':'};
+    const bool mapped = entry.server[0] != '\0' && entry.share[0] != '\0';
+    content.items.push_back(mapped ? label + " \\\\" + entry.server + "\\" + entry.share + "\\" : label + "\\");
+    if (content.selection < 0 && entry.server[0] == '\0') content.selection = static_cast<int>(content.items.size()) - 1;
+  }
+  return content;
+}
+
+namespace {
+void CurrentDriveTypes(unsigned (&types)[kDriveLetterCount]) {
   for (int n = 0; n < kDriveLetterCount; ++n) {
     char label[kDriveLabelSize];
     std::snprintf(label, sizeof label, "%c:", DriveLetterOf(n));
     types[n] = GetDriveTypeA(label);
   }
+}
+}  // namespace
+
+DriveLetterComboContent CurrentDriveLetterCombo() {
+  unsigned types[kDriveLetterCount];
+  CurrentDriveTypes(types);
   return BuildDriveLetterCombo(DriveConnectionTable, types);
+}
+
+DriveLetterComboContent CurrentFreeDriveLetters() {
+  RefreshDriveConnections();
+  unsigned types[kDriveLetterCount];
+  CurrentDriveTypes(types);
+  return BuildFreeDriveLetters(DriveConnectionTable, types);
 }
 
 std::string DriveNameOf(const std::string& text) {

@@ -59,6 +59,15 @@ DriveLetterComboContent BuildDriveLetterCombo(const DriveConnectionTableArray& t
 // The same over the process-wide table, with the drive types asked from the network-drive port.
 DriveLetterComboContent CurrentDriveLetterCombo();
 
+// The free drive letters of the disk dialogs (combo 1049 of the disk manager, combo 1043 of the
+// Partition dialog and the wizard): Z: down to C:, only letters whose drive type is unknown (0) or
+// no-root-directory (1), each followed by "\" ("E:\", or "Q: \\SRV\SHARE\" for a stale mapping);
+// the first letter without a server is selected (-1: none).
+DriveLetterComboContent BuildFreeDriveLetters(const DriveConnectionTableArray& table,
+                                              const unsigned (&driveTypes)[kDriveLetterCount]);
+// The same after a refresh of the process-wide table, with the drive types from the network-drive port.
+DriveLetterComboContent CurrentFreeDriveLetters();
+
 // The drive name ("Q:") at the start of a combo item or "Location" text: its first two characters.
 // "" when the text is shorter than two characters.
 std::string DriveNameOf(const std::string& text);

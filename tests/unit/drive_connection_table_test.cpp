@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 #include "share/network_drives.h"
 #include "share/network_drives_sim.h"
@@ -96,6 +97,25 @@ TEST_F(DriveTableTest, ComboSkipsLocalDrivesListsMappedOnesAndSelectsHighestFree
   for (const auto& item : combo.items) {
     for (char local : {'Y', 'X', 'W', 'V', 'B', 'A'}) EXPECT_NE(item[0], local) << item;
   }
+}
+
+TEST_F(DriveTableTest, FreeLettersOfTheDiskDialogsLeaveOutMappedLettersAndEndInABackslash) {
+  unsigned types[kDriveLetterCount];
+  for (auto& t : types) t = kDriveFixed;
+  types[EntryOf('Z')] = kDriveRemote;     // a live mapping is not free here
+  types[EntryOf('Y')] = kDriveNoRootDir;  // a mapping whose share is gone: offered, not selected
+  types[EntryOf('X')] = kDriveCdRom;
+  types[EntryOf('W')] = kDriveUnknown;
+  types[EntryOf('E')] = kDriveNoRootDir;
+  types[EntryOf('B')] = kDriveUnknown;    // never offered
+  sim::SetConnection('Z', "\\SRV\SHARE");
+  sim::SetConnection('Y', "\\SRV\GONE");
+  RefreshDriveConnections(table_);
+  DriveLetterComboContent combo = BuildFreeDriveLetters(table_, types);
+  EXPECT_EQ(combo.items, (std::vector<std::string>{"Y: \\SRV\GONE\", "W:\", "E:\"}));
+  EXPECT_EQ(combo.selection, 1);
+  for (auto& t : types) t = kDriveFixed;
+  EXPECT_EQ(BuildFreeDriveLetters(table_, types).selection, -1);
 }
 
 TEST_F(DriveTableTest, ComboWithEveryOfferedLetterMappedSelectsNothing) {
