@@ -108,11 +108,11 @@ TEST_F(DriveTableTest, FreeLettersOfTheDiskDialogsLeaveOutMappedLettersAndEndInA
   types[EntryOf('W')] = kDriveUnknown;
   types[EntryOf('E')] = kDriveNoRootDir;
   types[EntryOf('B')] = kDriveUnknown;    // never offered
-  sim::SetConnection('Z', "\\SRV\SHARE");
-  sim::SetConnection('Y', "\\SRV\GONE");
+  sim::SetConnection('Z', "\\\\SRV\\SHARE");
+  sim::SetConnection('Y', "\\\\SRV\\GONE");
   RefreshDriveConnections(table_);
   DriveLetterComboContent combo = BuildFreeDriveLetters(table_, types);
-  EXPECT_EQ(combo.items, (std::vector<std::string>{"Y: \\SRV\GONE\", "W:\", "E:\"}));
+  EXPECT_EQ(combo.items, (std::vector<std::string>{"Y: \\\\SRV\\GONE\\", "W:\\", "E:\\"}));
   EXPECT_EQ(combo.selection, 1);
   for (auto& t : types) t = kDriveFixed;
   EXPECT_EQ(BuildFreeDriveLetters(table_, types).selection, -1);
