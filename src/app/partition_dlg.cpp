@@ -1,0 +1,75 @@
+#include "app/partition_dlg.h"
+
+#include <cstdio>
+
+#include "disk/partition_steps.h"
+#include "disk/volume_inventory.h"
+#include "resource.h"
+
+namespace sw::app {
+
+CPartition::CPartition(const disk::PartitionRequest& request, ui::CWnd* parent)
+    : CFormatDialogBase(IDD_PARTITION, disk::FormatDialogKind::Partition, parent), m_request(request) {}
+
+bool CPartition::OnInitDialog() {
+  ui::CDialog::OnInitDialog();
+  InitCommonControls();
+  m_maxSpace.SetCheck(1);
+  m_ntfs.SetCheck(1);
+  m_sizeEdit.EnableWindow(false);
+  ui::SleepMs(kInitWaitMs);
+  FillSizeAndLetters(m_request.availableMiB);
+  return true;
+}
+
+void CPartition::OnOK() {
+  m_request.requestedMiB = 0;
+  ui::BusyCursor busy(IDR_BUSY_CURSOR);
+  if (m_maxSpace.GetCheck() != 0) {
+    char text[16];
+    std::snprintf(text, sizeof text, "%ld", static_cast<long>(static_cast<std::int32_t>(m_request.availableMiB)));
+    m_sizeText = text;
+  } else {
+    m_sizeText = m_sizeEdit.GetWindowText();
+  }
+  m_request.requestedMiB = disk::ReadUnsigned32(m_sizeText);
+  if (auto refusal = disk::CheckPartitionSize(m_request.requestedMiB, m_request.availableMiB, FileSystems())) {
+    ShowRefusal(*refusal, 0);
+    return;
+  }
+  m_request.drivePath = ChosenDrive();
+  EnableFormatAndCancel(false);
+  BeginProgress(10, disk::ProgressText(10));
+  const disk::CreatePartitionOutcome outcome =
+      disk::CreatePartition(*this, *this, m_request, disk::ConnectedSessionDisks());
+  m_tableWritten = m_tableWritten || outcome.tableWritten;
+  if (!outcome.formatStarted) EnableFormatAndCancel(true);
+}
+
+void CPartition::OnCancel() {
+  // A table this dialog wrote changes the disk even when no format followed: the manager must
+  // not keep offering the region as free.
+  PartitionChanged = !disk::NoFormatCompletedYet.load() || m_tableWritten;
+  ui::CDialog::OnCancel();
+}
+
+PartitionDialogResult OpenPartitionDialog(std::uint32_t availableMiB, int callSet, std::int32_t disk, int slot,
+                                          std::uint32_t newNumber, std::int64_t regionStart,
+                                          std::int64_t regionLength, ui::CWnd* parent) {
+  disk::PartitionRequest request;
+  request.availableMiB = availableMiB;
+  request.calls = callSet == 0 ? disk::LayoutCalls::Legacy : disk::LayoutCalls::Extended;
+  request.disk = disk;
+  request.slot = slot;
+  request.newNumber = newNumber;
+  request.regionStart = regionStart;
+  request.regionLength = regionLength;
+  CPartition dialog(request, parent);
+  PartitionDialogResult result;
+  result.result = dialog.DoModal();
+  dialog.Format().WaitForWorker();
+  result.partitionChanged = dialog.PartitionChanged;
+  return result;
+}
+
+}  // namespace sw::app
