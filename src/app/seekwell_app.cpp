@@ -2,6 +2,7 @@
 
 #include "app/device_port.h"
 #include "app/seekwell_dlg.h"
+#include "app/sim_start.h"
 #include "protocol/discovery.h"
 #include "protocol/protocol_state.h"
 
@@ -17,6 +18,7 @@ bool CSeekwellApp::InitInstance() {
     m_exitCode = 1;
     return false;
   }
+  RunSimulatedStart();
   CSeekwellDlg dlg;
   m_pMainWnd = &dlg;
   const ui::ModalResult result = dlg.DoModal();

@@ -2,6 +2,7 @@
 // partition of a simulated session disk with Debian's mkntfs and mkfs.fat. Controls and the
 // rules of what may be written in format_engine_sim.h.
 
+#include <cstdlib>
 #include <fstream>
 #include <mutex>
 #include <string>
@@ -12,6 +13,7 @@
 #include "disk/format_engine_sim.h"
 #include "disk/format_tools.h"
 #include "disk/mbr_sector.h"
+#include "host/clock.h"
 
 namespace sw::disk::fmt {
 
@@ -132,7 +134,18 @@ bool WriteFat32(const Partition& p, const std::string& label) {
                          std::to_string(p.length / 1024)}) == 0;
 }
 
+// SEEKWELL_SIM_FORMAT_STEP_MS holds each progress report that long (clock port), so a
+// demonstration can watch a format that would otherwise end at once.
+std::uint32_t ProgressPaceMs() {
+  static const std::uint32_t pace = [] {
+    const char* text = std::getenv("SEEKWELL_SIM_FORMAT_STEP_MS");
+    return text != nullptr ? static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10)) : 0u;
+  }();
+  return pace;
+}
+
 bool Progress(FormatCallback callback, std::uint32_t percent) {
+  if (ProgressPaceMs() != 0) host::SleepMs(ProgressPaceMs());
   return callback(kCommandProgress, 0, &percent);
 }
 

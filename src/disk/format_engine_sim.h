@@ -11,7 +11,8 @@
 // done report says false. Nothing outside the partition is written.
 //
 // Reports, all from the calling thread: progress 10 (checked), 30 (partition emptied), 70 (file
-// system written), 100, then done.
+// system written), 100, then done; each progress report waits SEEKWELL_SIM_FORMAT_STEP_MS first
+// when that is set.
 
 #include <cstdint>
 #include <functional>
