@@ -402,19 +402,19 @@ TEST_F(PartitionRoadsTest, RecordOfOneDiskThroughEveryOperation) {
   Record("initialise (Windows 2000 calls)");
   ASSERT_TRUE(Verify(image_));
   UseWindows("win7");
-  ASSERT_EQ(kFormatSucceededText, Add(0, 100, "F:\\", true).status);
-  Record("Add 100 MiB, NTFS, F:");
-  ASSERT_EQ(kFormatSucceededText, Add(1, 200, "G:\\", false).status);
-  Record("Add 200 MiB, FAT32, G:");
+  ASSERT_EQ(kFormatSucceededText, Add(0, 100, "F:\\", false).status);
+  Record("Add 100 MiB, FAT32, F:");
+  ASSERT_EQ(kFormatSucceededText, Add(1, 200, "G:\\", true).status);
+  Record("Add 200 MiB, NTFS, G:");
   ASSERT_EQ(2u, SfdiskPartitions(image_));
   const DiskRegion first = ReadDiskRegions(disk_).regions[0];
   ASSERT_TRUE(DeletePartition(disk_, first.number, "F:\\", sessions, prompts_));
-  Record("Delete the 100 MiB partition");
+  Record("Delete the 100 MiB partition (F:)");
   ASSERT_EQ(1u, SfdiskPartitions(image_));
 
   EXPECT_TRUE(CheckWizardErase(disk_, {}).wouldErase);
   ASSERT_TRUE(WritePartitionTableForWizard(disk_, std::nullopt, sessions));
-  Record("wizard table, whole disk");
+  Record("wizard table, whole disk (the deleted partition's FAT32 is still in its bytes)");
   ASSERT_TRUE(Verify(image_));
   const auto volume = WaitForDiskVolume(disk_, 1);
   ASSERT_TRUE(volume.has_value());
