@@ -236,7 +236,11 @@ CreatePartitionResult CreatePartitionTableEntry(const PartitionRequest& request,
   if (!handle.IsValid()) return result;
   result.opened = true;
   const bool extendedPath = request.calls == LayoutCalls::Extended;
-  DriveLayout layout = ReadDriveLayoutEx(handle.Get(), kExtendedLayoutBufferSize);
+  bool read = false;
+  DriveLayout layout = ReadDriveLayoutEx(handle.Get(), kExtendedLayoutBufferSize, &read);
+  // A failed read is a zeroed table: writing it back with the new entry would erase every other
+  // partition without a word.
+  if (!read || layout.PartitionStyle != kPartitionStyleMbr) return result;
   if (extendedPath && progress) progress(20);
   EnsureFourEntries(layout);
   FillNewPartitionEntry(layout.entries[static_cast<std::size_t>(request.slot)], request.regionStart,
@@ -250,7 +254,7 @@ CreatePartitionResult CreatePartitionTableEntry(const PartitionRequest& request,
 }
 
 bool DeletePartitionEntry(std::int32_t disk, std::int32_t number, const SessionDisks& sessions, DiskPrompts& prompts,
-                          const RandomSource& random) {
+                          const RandomSource& random, const std::function<void()>& beforeWrite) {
   LayoutCalls calls = ChooseLayoutCalls();
   DiskGeometry geometry;
   if (!ReadGeometry(PhysicalDrivePath(disk), geometry)) return false;
@@ -263,6 +267,7 @@ bool DeletePartitionEntry(std::int32_t disk, std::int32_t number, const SessionD
   const int slot = FindSlot(layout, number);
   if (number == 0 || slot < 0) return false;
   EmptyPartitionEntry(layout.entries[static_cast<std::size_t>(slot)], calls == LayoutCalls::Extended);
+  if (beforeWrite) beforeWrite();
   return WriteDriveLayout(handle.Get(), calls, layout, true);
 }
 

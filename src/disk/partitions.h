@@ -142,7 +142,7 @@ std::string ProgressText(int percent);
 
 // The table write of CreatePartition (both call sets write with the extended calls). `progress`
 // receives 20 on the extended path. `partitionNumber` is what Windows reports in the slot after
-// the write.
+// the write. Nothing is written when the layout cannot be read or is not MBR.
 struct CreatePartitionResult {
   bool opened = false;
   bool written = false;
@@ -152,9 +152,11 @@ CreatePartitionResult CreatePartitionTableEntry(const PartitionRequest& request,
                                                 const std::function<void(int)>& progress = {});
 
 // The table change of Delete for the partition `number` of `disk`. False when nothing was written,
-// including when no entry holds `number`.
+// including when no entry holds `number`. `beforeWrite` runs once the entry to empty is known, just
+// before the table is written.
 bool DeletePartitionEntry(std::int32_t disk, std::int32_t number, const SessionDisks& sessions,
-                          DiskPrompts& prompts, const RandomSource& random = {});
+                          DiskPrompts& prompts, const RandomSource& random = {},
+                          const std::function<void()>& beforeWrite = {});
 
 // The whole-disk table: one type-7 partition from 32256 bytes, `requestedMiB` long but never past
 // `diskSize`, entries 1-3 empty with RewritePartition set.

@@ -1,15 +1,13 @@
 // Partition table changes on simulated disks, judged by sfdisk reading the image files.
-// SW_DISK_PROPERTY_STEPS sets the length of the random Add/Delete run (default 40);
-// SW_DISK_SHOW_DUMPS=1 prints the sfdisk dumps of the operation sequence.
+// SW_DISK_SHOW_DUMPS=1 prints the sfdisk dumps of the operation sequence. The random roads are in
+// partition_roads_test.cpp.
 
 #include <gtest/gtest.h>
 
-#include <chrono>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 #include <vector>
 
@@ -392,56 +390,6 @@ TEST_F(DiskImageTest, GptIsNotHandledAndARefusedInitialisationChangesNothing) {
   EXPECT_FALSE(CheckWizardErase(3, {}).wouldErase);
   EXPECT_EQ(ReadFile(gpt), gptBefore);
   EXPECT_EQ(ReadFile(raw), rawBefore);
-}
-
-// Random Add and Delete (either call set, chosen afresh each step) never leave a table sfdisk
-// rejects, keep the regions in step with what sfdisk reads, and never touch a byte past sector 0.
-TEST_F(DiskImageTest, PropertyRandomAddAndDeleteKeepTheTableValid) {
-  const char* stepsText = std::getenv("SW_DISK_PROPERTY_STEPS");
-  const int steps = stepsText != nullptr ? std::atoi(stepsText) : 40;
-  std::string image = Image("disk2.img", kDiskSize, "label: dos\\n");
-  {
-    std::fstream f(image, std::ios::in | std::ios::out | std::ios::binary);
-    for (std::uint64_t offset : {std::uint64_t{512}, std::uint64_t{kMiB}, kDiskSize / 2, kDiskSize - 512}) {
-      f.seekp(static_cast<std::streamoff>(offset));
-      f << "data that must stay";
-    }
-  }
-  const std::string before = ReadFile(image).substr(512);
-  UseDisks({{2, image, kDiskSize, false}});
-  ScriptedPrompts yes(true);
-  std::mt19937 rng(static_cast<unsigned>(std::chrono::steady_clock::now().time_since_epoch().count()));
-  int adds = 0, deletes = 0, sfdiskRuns = 0;
-  const auto started = std::chrono::steady_clock::now();
-  for (int step = 0; step < steps; ++step) {
-    if (rng() % 4 == 0) {
-      UseWindows(rng() % 2 == 0 ? "2000" : "win7");
-    }
-    DiskLayoutRead read = ReadDiskRegions(2);
-    std::vector<int> freeRows, partitions;
-    for (std::size_t i = 0; i < read.regions.size(); ++i) {
-      (read.regions[i].number == 0 ? freeRows : partitions).push_back(static_cast<int>(i));
-    }
-    bool add = !freeRows.empty() && partitions.size() < 4 && (partitions.empty() || rng() % 3 != 0);
-    if (add) {
-      int row = freeRows[rng() % freeRows.size()];
-      auto available = static_cast<std::uint32_t>(read.regions[row].length / kMiB);
-      ASSERT_TRUE(Add(2, row, 1 + rng() % available, SessionDisks(std::vector<std::int32_t>{2}), yes).written);
-      ++adds;
-    } else if (!partitions.empty()) {
-      int row = partitions[rng() % partitions.size()];
-      ASSERT_TRUE(DeletePartitionEntry(2, read.regions[row].number, kSessions, yes));
-      ++deletes;
-    }
-    ASSERT_TRUE(Verify(image)) << "step " << step << "\n" << Dump(image);
-    ASSERT_EQ(Parts(image).size(), CountPartitions(ReadDiskRegions(2).regions)) << "step " << step;
-    sfdiskRuns += 2;
-  }
-  EXPECT_EQ(ReadFile(image).substr(512), before);
-  const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  std::printf("property: %d steps (%d adds, %d deletes), %d sfdisk runs, %.2f s\n", steps, adds, deletes,
-              sfdiskRuns, seconds);
-  EXPECT_GT(adds, 0);
 }
 
 }  // namespace

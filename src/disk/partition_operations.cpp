@@ -1,0 +1,72 @@
+// Add, Delete and the Partition dialog's write (see partition_operations.h).
+
+#include "disk/partition_operations.h"
+
+#include "disk/volume_mounts.h"
+#include "iscsi/command_runner.h"
+
+namespace sw::disk {
+
+namespace {
+
+void ShowProgress(FormatDialog& dialog, int percent) {
+  dialog.PostProgress(percent);
+  dialog.PostStatus(ProgressText(percent));
+}
+
+}  // namespace
+
+AddPartitionResult AddPartition(std::int32_t disk, const std::vector<DiskRegion>& regions, int selectedRow,
+                                const SessionDisks& sessions, DiskPrompts& prompts, PartitionDialogOpener& opener,
+                                const RandomSource& random) {
+  AddPartitionResult result;
+  AddPreparation prep = PrepareAddPartition(disk, regions, selectedRow, sessions, prompts, random);
+  result.outcome = prep.outcome;
+  result.diskOpened = prep.diskOpened;
+  if (prep.outcome == AddOutcome::Ready) result.partitionChanged = opener.OpenPartitionDialog(prep.request);
+  return result;
+}
+
+CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dialog, const SessionDisks& sessions) {
+  const bool extendedPath = request.calls == LayoutCalls::Extended;
+  CreatePartitionResult table =
+      CreatePartitionTableEntry(request, sessions, [&](int percent) { ShowProgress(dialog, percent); });
+  if (!table.opened) return CreateOutcome::NotWritten;
+  // Number 0 would make the lookups below take any partition of the disk, and the format would
+  // then erase a volume the user never chose.
+  if (!table.written || table.partitionNumber == 0) {
+    dialog.ShowMessage(kReassignLetterErrorText);
+    return CreateOutcome::NotWritten;
+  }
+  const auto number = static_cast<std::int32_t>(table.partitionNumber);
+  std::optional<VolumeRecord> arrived = WaitForDiskVolume(request.disk, number);
+  if (extendedPath) ShowProgress(dialog, 30);
+  // A volume that arrives without a letter (automount off, or a letter removed earlier) would
+  // otherwise stay without one and the format refuse it: the user chose a letter, so it gets it.
+  if (arrived && arrived->volumePath == kNoValue) {
+    AssignDriveLetter(*arrived, request.drivePath, sessions);
+  } else if (arrived) {
+    ReassignDriveLetter(*arrived, request.drivePath, sessions);
+  }
+  std::optional<VolumeRecord> volume = FindDiskVolume(request.disk, number);
+  if (!volume) {
+    dialog.ShowMessage(kReassignLetterErrorText);
+    return CreateOutcome::NoVolume;
+  }
+  if (!dialog.IsNtfsChecked() && !dialog.IsFat32Checked()) return CreateOutcome::FormatRefused;
+  if (extendedPath) ShowProgress(dialog, 40);
+  const bool started = StartVolumeFormat(dialog, {volume->volumePath, volume->diskNumber}, sessions);
+  iscsi::RunCommand(AddPersistentDeviceCommand(volume->volumePath));
+  return started ? CreateOutcome::FormatStarted : CreateOutcome::FormatRefused;
+}
+
+bool DeletePartition(std::int32_t disk, std::int32_t number, const std::string& volumePath,
+                     const SessionDisks& sessions, DiskPrompts& prompts, const RandomSource& random) {
+  const bool written = DeletePartitionEntry(disk, number, sessions, prompts, random, [&] {
+    iscsi::RunCommand(RemovePersistentDeviceCommand(volumePath));
+  });
+  if (written) WaitForDiskVolume(disk, 0);
+  return written;
+}
+
+}  // namespace sw::disk
