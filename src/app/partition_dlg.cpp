@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "disk/partition_operations.h"
 #include "disk/partition_steps.h"
 #include "disk/volume_inventory.h"
 #include "resource.h"
@@ -40,10 +41,9 @@ void CPartition::OnOK() {
   m_request.drivePath = ChosenDrive();
   EnableFormatAndCancel(false);
   BeginProgress(10, disk::ProgressText(10));
-  const disk::CreatePartitionOutcome outcome =
-      disk::CreatePartition(*this, *this, m_request, disk::ConnectedSessionDisks());
-  m_tableWritten = m_tableWritten || outcome.tableWritten;
-  if (!outcome.formatStarted) EnableFormatAndCancel(true);
+  const disk::CreateOutcome outcome = disk::CreatePartition(m_request, *this, *this, disk::ConnectedSessionDisks());
+  m_tableWritten = m_tableWritten || outcome != disk::CreateOutcome::NotWritten;
+  if (outcome != disk::CreateOutcome::FormatStarted) EnableFormatAndCancel(true);
 }
 
 void CPartition::OnCancel() {

@@ -2,6 +2,8 @@
 
 #include "disk/partition_operations.h"
 
+#include "host/clock.h"
+
 #include "disk/volume_mounts.h"
 #include "iscsi/command_runner.h"
 
@@ -9,10 +11,20 @@ namespace sw::disk {
 
 namespace {
 
-void ShowProgress(FormatDialog& dialog, int percent) {
-  dialog.PostProgress(percent);
-  dialog.PostStatus(ProgressText(percent));
-}
+// Progress posted to the dialog, for callers without a display of their own.
+class PostedProgress : public PartitionProgress {
+ public:
+  explicit PostedProgress(FormatDialog& dialog) : m_dialog(dialog) {}
+  void ShowProgress(int percent, const std::string& status) override {
+    m_dialog.PostProgress(percent);
+    m_dialog.PostStatus(status);
+  }
+  void ShowStatus(const std::string& text) override { m_dialog.PostStatus(text); }
+  void Wait(unsigned ms) override { host::SleepMs(ms); }
+
+ private:
+  FormatDialog& m_dialog;
+};
 
 }  // namespace
 
@@ -27,26 +39,34 @@ AddPartitionResult AddPartition(std::int32_t disk, const std::vector<DiskRegion>
   return result;
 }
 
-CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dialog, const SessionDisks& sessions) {
+CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dialog, PartitionProgress& progress,
+                              const SessionDisks& sessions) {
   const bool extendedPath = request.calls == LayoutCalls::Extended;
-  CreatePartitionResult table =
-      CreatePartitionTableEntry(request, sessions, [&](int percent) { ShowProgress(dialog, percent); });
+  CreatePartitionResult table = CreatePartitionTableEntry(
+      request, sessions, [&](int percent) { progress.ShowProgress(percent, ProgressText(percent)); });
   if (!table.opened) return CreateOutcome::NotWritten;
-  // Number 0 would make the lookups below take any partition of the disk, and the format would
-  // then erase a volume the user never chose.
-  if (!table.written || table.partitionNumber == 0) {
+  if (!table.written) {
     dialog.ShowMessage(kReassignLetterErrorText);
     return CreateOutcome::NotWritten;
   }
+  // Number 0 would make the lookups below take any partition of the disk, and the format would
+  // then erase a volume the user never chose.
+  if (table.partitionNumber == 0) {
+    dialog.ShowMessage(kReassignLetterErrorText);
+    return CreateOutcome::NoVolume;
+  }
   const auto number = static_cast<std::int32_t>(table.partitionNumber);
   std::optional<VolumeRecord> arrived = WaitForDiskVolume(request.disk, number);
-  if (extendedPath) ShowProgress(dialog, 30);
+  if (extendedPath) progress.ShowProgress(30, ProgressText(30));
   // A volume that arrives without a letter (automount off, or a letter removed earlier) would
   // otherwise stay without one and the format refuse it: the user chose a letter, so it gets it.
-  if (arrived && arrived->volumePath == kNoValue) {
-    AssignDriveLetter(*arrived, request.drivePath, sessions);
-  } else if (arrived) {
-    ReassignDriveLetter(*arrived, request.drivePath, sessions);
+  // Without a chosen letter (none was free) the volume keeps the one Windows gave it.
+  if (arrived && !request.drivePath.empty()) {
+    if (arrived->volumePath == kNoValue) {
+      AssignDriveLetter(*arrived, request.drivePath, sessions);
+    } else {
+      ReassignDriveLetter(*arrived, request.drivePath, sessions);
+    }
   }
   std::optional<VolumeRecord> volume = FindDiskVolume(request.disk, number);
   if (!volume) {
@@ -54,10 +74,15 @@ CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dia
     return CreateOutcome::NoVolume;
   }
   if (!dialog.IsNtfsChecked() && !dialog.IsFat32Checked()) return CreateOutcome::FormatRefused;
-  if (extendedPath) ShowProgress(dialog, 40);
+  if (extendedPath) progress.ShowProgress(40, ProgressText(40));
   const bool started = StartVolumeFormat(dialog, {volume->volumePath, volume->diskNumber}, sessions);
   iscsi::RunCommand(AddPersistentDeviceCommand(volume->volumePath));
   return started ? CreateOutcome::FormatStarted : CreateOutcome::FormatRefused;
+}
+
+CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dialog, const SessionDisks& sessions) {
+  PostedProgress progress(dialog);
+  return CreatePartition(request, dialog, progress, sessions);
 }
 
 bool DeletePartition(std::int32_t disk, std::int32_t number, const std::string& volumePath,

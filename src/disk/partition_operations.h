@@ -7,6 +7,7 @@
 #include <string>
 
 #include "disk/disk_layout.h"
+#include "disk/partition_steps.h"
 #include "disk/partitions.h"
 #include "disk/volume_format.h"
 
@@ -31,13 +32,16 @@ AddPartitionResult AddPartition(std::int32_t disk, const std::vector<DiskRegion>
 
 enum class CreateOutcome {
   NotWritten,     // no geometry, not a session disk, cannot open, or the table write failed
-  NoVolume,       // kReassignLetterErrorText was shown; nothing formatted
+  NoVolume,       // the table was written; kReassignLetterErrorText was shown; nothing formatted
   FormatRefused,  // StartVolumeFormat said why (no letter, no file system chosen)
   FormatStarted,  // the worker runs; the dialog hears from it
 };
 // The Format button's write: the entry, the wait for its volume, the chosen letter (also given to a
-// volume that arrived without one), then the format and "iscsicli AddPersistentDevice ". Progress
-// 20/30/40 with their texts on the extended path.
+// volume that arrived without one; none when `request.drivePath` is empty), then the format and
+// "iscsicli AddPersistentDevice ". Progress 20/30/40 with their texts on the extended path, shown
+// through `progress` (the dialog's own thread), or posted to the dialog by the second form.
+CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dialog, PartitionProgress& progress,
+                              const SessionDisks& sessions);
 CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dialog, const SessionDisks& sessions);
 
 // Delete of partition `number` of `disk`, whose bar segment shows `volumePath`:

@@ -14,34 +14,6 @@ bool HasLetter(const std::optional<VolumeRecord>& entry) {
 }
 }  // namespace
 
-CreatePartitionOutcome CreatePartition(FormatDialog& dialog, PartitionProgress& progress,
-                                       const PartitionRequest& request, const SessionDisks& sessions) {
-  CreatePartitionOutcome outcome;
-  const bool extendedPath = request.calls == LayoutCalls::Extended;
-  const CreatePartitionResult written = CreatePartitionTableEntry(
-      request, sessions, [&](int percent) { progress.ShowProgress(percent, ProgressText(percent)); });
-  if (!written.opened) return outcome;
-  outcome.tableWritten = written.written;
-  const auto number = static_cast<std::int32_t>(written.partitionNumber);
-  WaitForDiskVolume(request.disk, number);
-  if (extendedPath) progress.ShowProgress(30, ProgressText(30));
-  // Without a chosen letter (none was free) the volume keeps the one Windows gave it: moving it
-  // to an empty path would only take its letter away.
-  if (auto entry = FindDiskVolume(request.disk, number); entry && !request.drivePath.empty()) {
-    ReassignDriveLetter(*entry, request.drivePath, sessions);
-  }
-  const std::optional<VolumeRecord> entry = FindDiskVolume(request.disk, number);
-  if (!entry) {
-    dialog.ShowMessage(kReassignLetterErrorText);
-    return outcome;
-  }
-  if (!dialog.IsNtfsChecked() && !dialog.IsFat32Checked()) return outcome;
-  if (extendedPath) progress.ShowProgress(40, ProgressText(40));
-  outcome.formatStarted = StartVolumeFormat(dialog, {entry->volumePath, entry->diskNumber}, sessions);
-  iscsi::RunCommand(AddPersistentDeviceCommand(entry->volumePath));
-  return outcome;
-}
-
 std::optional<VolumeRecord> FindTargetEntry(const std::string& target) {
   VolumeTable table;
   BuildVolumeTable(table);

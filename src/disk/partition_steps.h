@@ -27,17 +27,6 @@ class PartitionProgress {
   virtual void Wait(unsigned ms) = 0;  // holds the dialog's thread, its windows still painting
 };
 
-// The Partition dialog's write: the entry, the wait for its volume, its letter moved to
-// `request.drivePath`, the format started and the volume made a persistent device. The extended
-// call set shows 20, 30 and 40%. After a refused or failed step no format runs and the dialog
-// gives its buttons back; the table may still have been written.
-struct CreatePartitionOutcome {
-  bool tableWritten = false;
-  bool formatStarted = false;
-};
-CreatePartitionOutcome CreatePartition(FormatDialog& dialog, PartitionProgress& progress, const PartitionRequest& request,
-                     const SessionDisks& sessions);
-
 // The first record of a fresh inventory whose target name is `target` (case-sensitive).
 std::optional<VolumeRecord> FindTargetEntry(const std::string& target);
 
