@@ -1,6 +1,7 @@
 #include "app/iscsi_panel.h"
 
 #include "app/device_port.h"
+#include "app/disk_mgr_dlg.h"
 #include "app/list_columns.h"
 #include "app/logout_context.h"
 #include "app/product.h"
@@ -30,6 +31,7 @@ const ui::MessageMap& IscsiPanel::GetMessageMap() const {
       ui::OnTimer(kTimerIscsi, &IscsiPanel::OnTargetTimer),
       ui::OnNotify(IDC_TARGET_LIST, ui::kNmClick, &IscsiPanel::OnTargetListClick),
       ui::OnCommand(IDC_TARGET_CONNECT, ui::kBnClicked, &IscsiPanel::OnConnectTarget),
+      ui::OnCommand(IDC_MANAGEMENT, ui::kBnClicked, &IscsiPanel::OnManagement),
   };
   static const ui::MessageMap map{entries, sizeof entries / sizeof entries[0]};
   return map;
@@ -44,6 +46,11 @@ void IscsiPanel::DoDataExchange(ui::CDataExchange* pDX) {
 }
 
 void IscsiPanel::InsertColumns() { app::InsertColumns(m_targetList, kTargetColumns); }
+
+void IscsiPanel::OnManagement() {
+  CDiskMgrDlg manager(m_selection.SelectedDeviceIp(), &Dialog());
+  manager.DoModal();
+}
 
 void IscsiPanel::DisableTargetButtons() {
   m_targetConnect.EnableWindow(false);

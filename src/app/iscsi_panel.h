@@ -53,6 +53,8 @@ class IscsiPanel : public ui::CPanel, private host::InitiatorReadyActions {
 
   // Button 1030.
   void OnConnectTarget();
+  // Button 1031: the disk manager for the selected device.
+  void OnManagement();
 
   // Column 1 ("Active") of every row of the list, top to bottom.
   std::vector<std::string> TargetRowStatuses() const;

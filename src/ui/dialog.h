@@ -51,6 +51,21 @@ struct ListViewChange {
   Lparam lParam;
 };
 
+// What a list view sends with NM_CUSTOMDRAW; laid out as the leading members of NMLVCUSTOMDRAW
+// (the only ones read or written).
+struct ListCustomDraw {
+  NotifyHeader hdr;
+  std::uint32_t dwDrawStage;
+  NativeHandle hdc;
+  struct { std::int32_t left, top, right, bottom; } rc;
+  std::uintptr_t dwItemSpec;
+  unsigned uItemState;
+  Lparam lItemlParam;
+  Colour clrText;
+  Colour clrTextBk;
+  int iSubItem;
+};
+
 // Handlers are members of a command target: a dialog, or a panel that the dialog chains to.
 using CommandHandler = void (CCmdTarget::*)();
 using NotifyHandler = void (CCmdTarget::*)(NotifyHeader* header, Lresult* result);

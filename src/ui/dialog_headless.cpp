@@ -247,6 +247,9 @@ void Reset() {
   s.log.clear();
   s.clock.Set(0);
   s.cursor = nullptr;
+  s.popupChoices.clear();
+  s.popups.clear();
+  s.capture = nullptr;
   {
     std::lock_guard<std::mutex> lock(s.postedLock);
     s.posted.clear();
@@ -270,6 +273,22 @@ void FailNextCreation(int templateId, std::uint32_t error) { S().failCreation[te
 void AddTemplate(const DialogTemplate& dialogTemplate) { S().testTemplates[dialogTemplate.id] = dialogTemplate; }
 
 const std::vector<MessageBoxRecord>& MessageBoxes() { return S().boxes; }
+
+void QueuePopupMenuChoice(unsigned commandId) { S().popupChoices.push_back(commandId); }
+const std::vector<PopupMenuRecord>& PopupMenus() { return S().popups; }
+Window* CaptureWindow() { return Live(S().capture); }
+
+bool SendUserMessage(CDialog& dialog, int id, unsigned message, Wparam wParam, Lparam lParam) {
+  UserAction action;
+  Window* w = id == 0 ? DialogWindow(dialog) : Control(dialog, id);
+  // A captured mouse goes to the capturing window wherever it is.
+  if (Window* captured = Live(S().capture); captured && message >= kWmMouseMove && message <= kWmMouseWheel) {
+    w = captured;
+  }
+  if (!Usable(w)) return false;
+  Deliver(w, message, wParam, lParam);
+  return true;
+}
 
 Window* WindowOf(NativeHandle handle) { return Live(handle); }
 

@@ -79,6 +79,23 @@ struct Window {
   NativeHandle bigIcon = nullptr, smallIcon = nullptr;
   std::vector<MenuItem> systemMenu;
   bool hasFocus = false;
+  // Windows created at run time (CreateChild) and dialogs the program moved keep pixel
+  // rectangles; template windows keep dialog units.
+  bool pixelRect = false;
+  bool centred = false;
+  // Vertical scroll bar and how far ScrollWindow has moved the contents (down is positive).
+  bool hasScrollInfo = false;
+  int scrollMin = 0, scrollMax = 0, scrollPage = 0, scrollPos = 0;
+  int scrolledY = 0;
+  bool trackingMouse = false;  // TrackMouseEvent asked for hover and leave
+};
+
+// A context menu the program showed, with its items, and the command the user chose (0: none).
+struct PopupMenuRecord {
+  int menuId = 0;
+  int subMenu = 0;
+  std::vector<std::string> items;
+  unsigned chosen = 0;
 };
 
 struct MessageBoxRecord {
@@ -103,6 +120,13 @@ int PendingScripts();
 // timers, and the owner window is disabled, as with a real message box.
 void QueueMessageBoxAnswer(int answer, std::uint32_t afterMs = 0);
 const std::vector<MessageBoxRecord>& MessageBoxes();
+
+// Commands chosen from the next context menus, in order (0 dismisses the menu); with none queued
+// a menu is dismissed.
+void QueuePopupMenuChoice(unsigned commandId);
+const std::vector<PopupMenuRecord>& PopupMenus();
+// The window that has the mouse captured (nullptr: none).
+Window* CaptureWindow();
 
 // The next DoModal or Create of `templateId` fails as DialogBoxParam does (kDialogFailed, with
 // `error` as the system error).
@@ -132,6 +156,10 @@ bool SelectComboItem(CDialog& dialog, int comboId, int index);
 bool TypeText(CDialog& dialog, int editId, const std::string& text);  // replaces, honours the limit
 bool SetAddressFields(CDialog& dialog, int ipId, int f0, int f1, int f2, int f3);
 void SendSysCommand(CDialog& dialog, unsigned command);
+// A mouse or scroll message to a control (id 0: the dialog itself), as the user's hand makes it:
+// mouse messages carry client coordinates (MakePoint). Returns the message's result; false-y when
+// the target cannot be reached by the user.
+bool SendUserMessage(CDialog& dialog, int id, unsigned message, Wparam wParam, Lparam lParam);
 void CloseBox(CDialog& dialog);  // the window's close box
 void Minimise(CDialog& dialog);
 void Restore(CDialog& dialog);

@@ -67,6 +67,10 @@ struct State {
   std::map<int, DialogTemplate> testTemplates;
   std::map<int, std::uint32_t> failCreation;
   std::map<std::string, unsigned> registered;
+  std::deque<unsigned> popupChoices;
+  std::vector<PopupMenuRecord> popups;
+  Window* capture = nullptr;
+  std::set<std::string> classes;  // RegisterControlClass
 };
 
 State& S();

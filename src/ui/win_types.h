@@ -37,6 +37,42 @@ constexpr unsigned kWmSysCommand = 0x0112;
 constexpr unsigned kWmTimer = 0x0113;
 constexpr unsigned kWmCtlColor = 0x0019;  // stands for the whole WM_CTLCOLOR* family
 constexpr unsigned kWmUser = 0x0400;
+constexpr unsigned kWmEraseBkgnd = 0x0014;
+constexpr unsigned kWmVscroll = 0x0115;
+constexpr unsigned kWmMouseMove = 0x0200;
+constexpr unsigned kWmLButtonDown = 0x0201;
+constexpr unsigned kWmLButtonUp = 0x0202;
+constexpr unsigned kWmRButtonDown = 0x0204;
+constexpr unsigned kWmRButtonUp = 0x0205;
+constexpr unsigned kWmMouseWheel = 0x020A;
+constexpr unsigned kWmMouseHover = 0x02A1;
+constexpr unsigned kWmMouseLeave = 0x02A3;
+
+// Mouse message parameters: client coordinates as signed 16-bit halves of lParam.
+constexpr int PointX(Lparam v) { return static_cast<short>(v & 0xFFFF); }
+constexpr int PointY(Lparam v) { return static_cast<short>((v >> 16) & 0xFFFF); }
+constexpr Lparam MakePoint(int x, int y) {
+  return static_cast<Lparam>((static_cast<unsigned>(x) & 0xFFFF) | ((static_cast<unsigned>(y) & 0xFFFF) << 16));
+}
+constexpr int WheelDelta(Wparam v) { return static_cast<short>((v >> 16) & 0xFFFF); }
+
+// WM_VSCROLL request codes (low word of wParam; the high word holds the thumb position).
+constexpr unsigned kSbLineUp = 0;
+constexpr unsigned kSbLineDown = 1;
+constexpr unsigned kSbPageUp = 2;
+constexpr unsigned kSbPageDown = 3;
+constexpr unsigned kSbThumbPosition = 4;
+constexpr unsigned kSbThumbTrack = 5;
+
+// Custom draw (NM_CUSTOMDRAW) stages and answers.
+constexpr std::uint32_t kCddsPrePaint = 0x1;
+constexpr std::uint32_t kCddsItem = 0x10000;
+constexpr std::uint32_t kCddsSubItem = 0x20000;
+constexpr std::uint32_t kCddsItemPrePaint = kCddsItem | kCddsPrePaint;
+constexpr Lresult kCdrfDoDefault = 0x0;
+constexpr Lresult kCdrfNewFont = 0x2;
+constexpr Lresult kCdrfNotifyItemDraw = 0x20;
+constexpr Lresult kCdrfNotifySubItemDraw = 0x20;
 
 // Notifications.
 constexpr unsigned kBnClicked = 0;
@@ -45,6 +81,7 @@ constexpr unsigned kEnChange = 0x0300;
 constexpr unsigned kNmClick = static_cast<unsigned>(-2);
 constexpr unsigned kNmRClick = static_cast<unsigned>(-5);
 constexpr unsigned kLvnItemChanged = static_cast<unsigned>(-101);
+constexpr unsigned kNmCustomDraw = static_cast<unsigned>(-12);
 
 // Dialog results and command ids.
 constexpr int kIdOk = 1;
@@ -96,6 +133,7 @@ constexpr unsigned kLvsExFullRowSelect = 0x0020;
 constexpr std::uint32_t kWsDisabled = 0x08000000;
 constexpr std::uint32_t kWsVisible = 0x10000000;
 constexpr std::uint32_t kWsVscroll = 0x00200000;
+constexpr std::uint32_t kWsChild = 0x40000000;
 constexpr std::uint32_t kEsPassword = 0x0020;
 constexpr std::uint32_t kCbsSort = 0x0100;
 

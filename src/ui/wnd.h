@@ -49,6 +49,31 @@ class CMenu {
   NativeHandle m_hMenu;
 };
 
+// Registers a window class whose windows route their messages to the CWnd that created them
+// (CWnd::CreateChild), with the arrow cursor and the light grey stock brush; the default window
+// procedure handles what the object declines. False when the class exists already.
+bool RegisterControlClass(const char* className);
+
+class CWnd;
+
+// One sub-menu of a menu resource shown as a context menu; the chosen command reaches the owner
+// as WM_COMMAND, as TrackPopupMenu without TPM_RETURNCMD sends it.
+class CPopupMenu {
+ public:
+  CPopupMenu() = default;
+  CPopupMenu(const CPopupMenu&) = delete;
+  CPopupMenu& operator=(const CPopupMenu&) = delete;
+  ~CPopupMenu();
+  bool Load(int menuId, int subMenu);
+  bool Track(int screenX, int screenY, CWnd& owner);
+
+ private:
+  NativeHandle m_menu = nullptr;
+  NativeHandle m_subMenu = nullptr;
+  int m_menuId = 0;
+  int m_index = 0;
+};
+
 class CWnd {
  public:
   CWnd() = default;
@@ -82,6 +107,28 @@ class CWnd {
   bool KillTimer(unsigned id);
   CMenu* GetSystemMenu(bool revert);
   virtual void DestroyWindow();
+
+  // A child window of a class from RegisterControlClass, bound to this object. `rect` in the
+  // parent's client pixels.
+  bool CreateChild(const char* className, std::uint32_t style, const Rect& rect, CWnd& parent, int id);
+  NativeHandle GetParentHandle() const;
+  // Pixels: a child in its parent's client area, a top-level window on the screen.
+  void MoveWindow(const Rect& rect, bool repaint = true);
+  void CenterWindow();  // on its owner
+  void ModifyStyle(std::uint32_t remove, std::uint32_t add);
+  // The vertical scroll bar: range, page and position, disabled rather than hidden when not needed.
+  void SetScrollInfo(int minimum, int maximum, int page, int pos);
+  int SetScrollPos(int pos);  // redrawn; the previous position
+  int GetScrollPos() const;
+  // Moves the client area's contents (and the child windows) by (dx, dy) pixels.
+  void ScrollWindow(int dx, int dy);
+  void SetCapture();
+  static void ReleaseCapture();
+  // Asks for WM_MOUSEHOVER after `hoverMs` and WM_MOUSELEAVE (TrackMouseEvent).
+  void TrackMouseHoverAndLeave(unsigned hoverMs);
+  // The mouse position in this window's client coordinates.
+  void GetCursorClientPos(int& x, int& y) const;
+  void ClientToScreen(int& x, int& y) const;
 
   // A standard message box owned by this window; the answer (kIdOk, ...).
   int MessageBox(const std::string& text, const std::string& caption, unsigned flags);

@@ -534,3 +534,139 @@ Colour CProgressCtrl::SetBkColor(Colour c) {
 }
 
 }  // namespace sw::ui
+
+// Run-time windows, scrolling, mouse capture and context menus.
+namespace sw::ui {
+
+bool RegisterControlClass(const char* className) { return headless::S().classes.insert(className).second; }
+
+bool CWnd::CreateChild(const char* className, std::uint32_t style, const Rect& rect, CWnd& parent, int id) {
+  Window* p = W(parent.GetSafeHwnd());
+  if (!p || !headless::S().classes.count(className)) return false;
+  auto child = std::make_unique<Window>();
+  child->id = id;
+  child->className = className;
+  child->style = style;
+  child->rect = rect;
+  child->pixelRect = true;
+  child->visible = (style & kWsVisible) != 0;
+  child->parent = p;
+  child->subclass = this;
+  m_hWnd = child.get();
+  headless::S().live.insert(child.get());
+  p->children.push_back(std::move(child));
+  return true;
+}
+
+NativeHandle CWnd::GetParentHandle() const {
+  Window* w = W(m_hWnd);
+  return w ? w->parent : nullptr;
+}
+
+void CWnd::MoveWindow(const Rect& rect, bool) {
+  if (Window* w = W(m_hWnd)) {
+    w->rect = rect;
+    w->pixelRect = true;
+    if (w->dialog) headless::Deliver(w, kWmSize, kSizeRestored, MakePoint(rect.Width(), rect.Height()));
+  }
+}
+
+void CWnd::CenterWindow() {
+  if (Window* w = W(m_hWnd)) w->centred = true;
+}
+
+void CWnd::ModifyStyle(std::uint32_t remove, std::uint32_t add) {
+  if (Window* w = W(m_hWnd)) w->style = (w->style & ~remove) | add;
+}
+
+void CWnd::SetScrollInfo(int minimum, int maximum, int page, int pos) {
+  Window* w = W(m_hWnd);
+  if (!w) return;
+  w->hasScrollInfo = true;
+  w->scrollMin = minimum;
+  w->scrollMax = maximum;
+  w->scrollPage = page;
+  w->scrollPos = pos;
+}
+
+int CWnd::SetScrollPos(int pos) {
+  Window* w = W(m_hWnd);
+  if (!w) return 0;
+  const int old = w->scrollPos;
+  // As Windows: never past the last position a whole page still fits.
+  const int last = std::max(w->scrollMin, w->scrollMax - std::max(0, w->scrollPage - 1));
+  w->scrollPos = std::clamp(pos, w->scrollMin, last);
+  return old;
+}
+
+int CWnd::GetScrollPos() const {
+  Window* w = W(m_hWnd);
+  return w ? w->scrollPos : 0;
+}
+
+void CWnd::ScrollWindow(int dx, int dy) {
+  Window* w = W(m_hWnd);
+  if (!w) return;
+  w->scrolledY += dy;
+  // Only windows placed in pixels move; template controls keep dialog units.
+  for (auto& child : w->children) {
+    if (!child->pixelRect) continue;
+    child->rect.left += dx;
+    child->rect.right += dx;
+    child->rect.top += dy;
+    child->rect.bottom += dy;
+  }
+}
+
+void CWnd::SetCapture() { headless::S().capture = W(m_hWnd); }
+void CWnd::ReleaseCapture() { headless::S().capture = nullptr; }
+
+void CWnd::TrackMouseHoverAndLeave(unsigned) {
+  if (Window* w = W(m_hWnd)) w->trackingMouse = true;
+}
+
+void CWnd::GetCursorClientPos(int& x, int& y) const {
+  x = 0;
+  y = 0;
+}
+
+void CWnd::ClientToScreen(int& x, int& y) const {
+  for (Window* w = W(m_hWnd); w; w = w->parent) {
+    if (!w->pixelRect) continue;
+    x += w->rect.left;
+    y += w->rect.top;
+  }
+}
+
+CPopupMenu::~CPopupMenu() = default;
+
+bool CPopupMenu::Load(int menuId, int subMenu) {
+  const auto& menus = BuiltInResources().menus;
+  auto it = menus.find(menuId);
+  if (it == menus.end() || subMenu < 0 || subMenu >= static_cast<int>(it->second.items.size())) return false;
+  m_menuId = menuId;
+  m_index = subMenu;
+  m_menu = m_subMenu = const_cast<MenuItemTemplate*>(&it->second.items[static_cast<std::size_t>(subMenu)]);
+  return true;
+}
+
+bool CPopupMenu::Track(int, int, CWnd& owner) {
+  auto* popup = static_cast<const MenuItemTemplate*>(m_subMenu);
+  if (!popup) return false;
+  headless::PopupMenuRecord record;
+  record.menuId = m_menuId;
+  record.subMenu = m_index;
+  for (const auto& item : popup->children) record.items.push_back(item.text);
+  auto& s = headless::S();
+  if (!s.popupChoices.empty()) {
+    record.chosen = s.popupChoices.front();
+    s.popupChoices.pop_front();
+  }
+  s.popups.push_back(record);
+  bool offered = false;
+  for (const auto& item : popup->children) offered = offered || static_cast<unsigned>(item.id) == record.chosen;
+  if (record.chosen != 0 && offered) headless::Post(owner.GetSafeHwnd(), kWmCommand, MakeWparam(record.chosen, 0), 0);
+  return true;
+}
+
+}  // namespace sw::ui

@@ -284,3 +284,150 @@ Colour CProgressCtrl::SetBkColor(Colour c) {
 }
 
 }  // namespace sw::ui
+
+// Run-time windows, scrolling, mouse capture and context menus.
+namespace sw::ui {
+
+namespace {
+// Windows of our registered classes: the creating CWnd arrives with WM_NCCREATE and is kept as the
+// same property the subclassed controls use, so FromBoundHandle finds it.
+LRESULT CALLBACK ControlClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    auto* create = reinterpret_cast<CREATESTRUCTA*>(lParam);
+    auto* wnd = static_cast<CWnd*>(create->lpCreateParams);
+    if (wnd) {
+      wnd->Attach(hwnd);
+      SetPropA(hwnd, kWndProp, wnd);
+      // ~CWnd puts this back as the window procedure: harmless for a window still alive.
+      SetPropA(hwnd, "SwOldProc", reinterpret_cast<HANDLE>(&DefWindowProcA));
+    }
+  }
+  auto* wnd = static_cast<CWnd*>(GetPropA(hwnd, kWndProp));
+  if (wnd) {
+    Lresult result = 0;
+    bool handled = false;
+    try {
+      handled = wnd->WindowProc(message, wParam, lParam, result);
+    } catch (...) {
+      handled = false;  // exceptions never cross the window procedure
+    }
+    if (handled) return result;
+  }
+  if (message == WM_NCDESTROY) {
+    RemovePropA(hwnd, kWndProp);
+    RemovePropA(hwnd, "SwOldProc");
+    if (wnd) wnd->Detach();
+  }
+  return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+}  // namespace
+
+bool RegisterControlClass(const char* className) {
+  WNDCLASSA wc{};
+  wc.style = CS_GLOBALCLASS;
+  wc.lpfnWndProc = &ControlClassProc;
+  wc.hInstance = ::GetModuleHandleA(nullptr);
+  wc.hCursor = ::LoadCursorA(nullptr, MAKEINTRESOURCEA(32512));  // IDC_ARROW
+  wc.hbrBackground = static_cast<HBRUSH>(::GetStockObject(LTGRAY_BRUSH));
+  wc.lpszClassName = className;
+  return ::RegisterClassA(&wc) != 0;
+}
+
+bool CWnd::CreateChild(const char* className, std::uint32_t style, const Rect& rect, CWnd& parent, int id) {
+  HWND hwnd = ::CreateWindowExA(0, className, "", style | WS_CHILD, rect.left, rect.top, rect.Width(), rect.Height(),
+                                H(parent.GetSafeHwnd()), reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)),
+                                ::GetModuleHandleA(nullptr), this);
+  return hwnd != nullptr;
+}
+
+NativeHandle CWnd::GetParentHandle() const { return ::GetParent(H(m_hWnd)); }
+
+void CWnd::MoveWindow(const Rect& rect, bool repaint) {
+  ::MoveWindow(H(m_hWnd), rect.left, rect.top, rect.Width(), rect.Height(), repaint ? TRUE : FALSE);
+}
+
+void CWnd::CenterWindow() {
+  HWND hwnd = H(m_hWnd);
+  HWND owner = ::GetWindow(hwnd, GW_OWNER);
+  RECT area{};
+  if (owner) {
+    ::GetWindowRect(owner, &area);
+  } else {
+    ::SystemParametersInfoA(SPI_GETWORKAREA, 0, &area, 0);
+  }
+  RECT r{};
+  ::GetWindowRect(hwnd, &r);
+  const int x = area.left + ((area.right - area.left) - (r.right - r.left)) / 2;
+  const int y = area.top + ((area.bottom - area.top) - (r.bottom - r.top)) / 2;
+  ::SetWindowPos(hwnd, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void CWnd::ModifyStyle(std::uint32_t remove, std::uint32_t add) {
+  HWND hwnd = H(m_hWnd);
+  const LONG style = ::GetWindowLongA(hwnd, GWL_STYLE);
+  ::SetWindowLongA(hwnd, GWL_STYLE, static_cast<LONG>((static_cast<DWORD>(style) & ~remove) | add));
+  // A new frame (a scroll bar) takes effect only when the frame is recomputed.
+  ::SetWindowPos(hwnd, nullptr, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_FRAMECHANGED);
+}
+
+void CWnd::SetScrollInfo(int minimum, int maximum, int page, int pos) {
+  SCROLLINFO si{};
+  si.cbSize = sizeof si;
+  si.fMask = SIF_RANGE | SIF_PAGE | SIF_POS | SIF_DISABLENOSCROLL;
+  si.nMin = minimum;
+  si.nMax = maximum;
+  si.nPage = static_cast<UINT>(page);
+  si.nPos = pos;
+  ::SetScrollInfo(H(m_hWnd), SB_VERT, &si, TRUE);
+}
+
+int CWnd::SetScrollPos(int pos) { return ::SetScrollPos(H(m_hWnd), SB_VERT, pos, TRUE); }
+int CWnd::GetScrollPos() const { return ::GetScrollPos(H(m_hWnd), SB_VERT); }
+void CWnd::ScrollWindow(int dx, int dy) { ::ScrollWindow(H(m_hWnd), dx, dy, nullptr, nullptr); }
+void CWnd::SetCapture() { ::SetCapture(H(m_hWnd)); }
+void CWnd::ReleaseCapture() { ::ReleaseCapture(); }
+
+void CWnd::TrackMouseHoverAndLeave(unsigned hoverMs) {
+  TRACKMOUSEEVENT tme{};
+  tme.cbSize = sizeof tme;
+  tme.dwFlags = TME_HOVER | TME_LEAVE;
+  tme.hwndTrack = H(m_hWnd);
+  tme.dwHoverTime = hoverMs;
+  ::TrackMouseEvent(&tme);
+}
+
+void CWnd::GetCursorClientPos(int& x, int& y) const {
+  POINT pt{};
+  ::GetCursorPos(&pt);
+  ::ScreenToClient(H(m_hWnd), &pt);
+  x = pt.x;
+  y = pt.y;
+}
+
+void CWnd::ClientToScreen(int& x, int& y) const {
+  POINT pt{x, y};
+  ::ClientToScreen(H(m_hWnd), &pt);
+  x = pt.x;
+  y = pt.y;
+}
+
+CPopupMenu::~CPopupMenu() {
+  if (m_menu) ::DestroyMenu(static_cast<HMENU>(m_menu));
+}
+
+bool CPopupMenu::Load(int menuId, int subMenu) {
+  m_menu = ::LoadMenuA(::GetModuleHandleA(nullptr), MAKEINTRESOURCEA(menuId));
+  if (!m_menu) return false;
+  m_subMenu = ::GetSubMenu(static_cast<HMENU>(m_menu), subMenu);
+  m_menuId = menuId;
+  m_index = subMenu;
+  return m_subMenu != nullptr;
+}
+
+bool CPopupMenu::Track(int screenX, int screenY, CWnd& owner) {
+  if (!m_subMenu) return false;
+  return ::TrackPopupMenu(static_cast<HMENU>(m_subMenu), TPM_LEFTALIGN | TPM_RIGHTBUTTON, screenX, screenY, 0,
+                          H(owner.GetSafeHwnd()), nullptr) != FALSE;
+}
+
+}  // namespace sw::ui

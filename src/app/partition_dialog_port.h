@@ -1,0 +1,21 @@
+#pragma once
+// How the disk manager's Add opens the Partition dialog: the dialog class registers an opener
+// here, tests register a scripted one. The opener runs the dialog modally for `request` and
+// answers its PartitionChanged flag.
+
+#include "disk/partitions.h"
+#include "ui/dialog.h"
+
+namespace sw::app {
+
+class PartitionDialogOpener {
+ public:
+  virtual ~PartitionDialogOpener() = default;
+  virtual bool OpenPartitionDialog(ui::CWnd* parent, const disk::PartitionRequest& request) = 0;
+};
+
+// The opener in force (nullptr: none registered, Add then stops after its checks).
+PartitionDialogOpener* GetPartitionDialogOpener();
+void SetPartitionDialogOpener(PartitionDialogOpener* opener);
+
+}  // namespace sw::app
