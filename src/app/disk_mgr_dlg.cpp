@@ -2,9 +2,11 @@
 
 #include "app/list_columns.h"
 #include "app/partition_dialog_port.h"
+#include "app/partition_dlg.h"
 #include "app/product.h"
 #include "app/select_drive_dlg.h"
 #include "disk/disk_access.h"
+#include "disk/partition_operations.h"
 #include "disk/volume_mounts.h"
 #include "iscsi/command_runner.h"
 #include "resource.h"
@@ -18,14 +20,42 @@ constexpr ColumnSpec kVolumeColumns[] = {{"Disk", 50},        {"Partition", 65},
 constexpr ColumnSpec kRegionColumns[] = {{"Partition", 100}, {"Size", 100}};
 constexpr unsigned kLvisSelectedMask = ui::kLvisSelected;
 
+// The Partition dialog itself, unless a test registered another opener.
+class PartitionDialogRunner : public PartitionDialogOpener {
+ public:
+  bool OpenPartitionDialog(ui::CWnd* parent, const disk::PartitionRequest& r) override {
+    return app::OpenPartitionDialog(r.availableMiB, r.calls == disk::LayoutCalls::Legacy ? 0 : 1, r.disk, r.slot,
+                                    r.newNumber, r.regionStart, r.regionLength, parent)
+        .partitionChanged;
+  }
+};
+
+PartitionDialogRunner& Runner() {
+  static PartitionDialogRunner runner;
+  return runner;
+}
+
 PartitionDialogOpener*& Opener() {
-  static PartitionDialogOpener* opener = nullptr;
+  static PartitionDialogOpener* opener = &Runner();
   return opener;
 }
+
+// The disk roads' view of the registered opener, with this manager as the dialog's parent.
+class OpenerForParent : public disk::PartitionDialogOpener {
+ public:
+  OpenerForParent(app::PartitionDialogOpener& opener, ui::CWnd* parent) : m_opener(opener), m_parent(parent) {}
+  bool OpenPartitionDialog(const disk::PartitionRequest& request) override {
+    return m_opener.OpenPartitionDialog(m_parent, request);
+  }
+
+ private:
+  app::PartitionDialogOpener& m_opener;
+  ui::CWnd* m_parent;
+};
 }  // namespace
 
 PartitionDialogOpener* GetPartitionDialogOpener() { return Opener(); }
-void SetPartitionDialogOpener(PartitionDialogOpener* opener) { Opener() = opener; }
+void SetPartitionDialogOpener(PartitionDialogOpener* opener) { Opener() = opener ? opener : &Runner(); }
 
 CDiskMgrDlg::CDiskMgrDlg(std::string deviceText, ui::CWnd* parent)
     : ui::CDialog(IDD_DISK_MANAGER, parent), m_deviceText(std::move(deviceText)) {}
@@ -240,16 +270,14 @@ std::vector<int> CDiskMgrDlg::SelectedVolumeRows() const {
 void CDiskMgrDlg::OnAdd() {
   ui::BusyCursor busy(IDR_BUSY_CURSOR);
   const int row = m_regionList.GetNextItem(-1, ui::kLvniSelected);
-  disk::AddPreparation prep =
-      disk::PrepareAddPartition(m_currentDisk, m_regions, row, disk::ConnectedSessionDisks(), *this);
-  if (prep.outcome == disk::AddOutcome::TooManyPartitions) {
+  OpenerForParent opener(*GetPartitionDialogOpener(), this);
+  const disk::AddPartitionResult added =
+      disk::AddPartition(m_currentDisk, m_regions, row, disk::ConnectedSessionDisks(), *this, opener);
+  if (added.outcome == disk::AddOutcome::TooManyPartitions) {
     MessageBox(disk::kOnlyFourPartitionsText, "", ui::kMbOk);
     return;
   }
-  if (prep.outcome != disk::AddOutcome::Ready) return;
-  m_currentRegionMiB = prep.request.availableMiB;
-  PartitionDialogOpener* opener = GetPartitionDialogOpener();
-  if (!opener || !opener->OpenPartitionDialog(this, prep.request)) return;
+  if (!added.partitionChanged) return;
   busy.Restore();
   Reopen();
 }
@@ -264,12 +292,8 @@ void CDiskMgrDlg::OnDelete() {
     return;
   }
   ui::BusyCursor busy(IDR_BUSY_CURSOR);
-  const disk::SessionDisks sessions = disk::ConnectedSessionDisks();
-  if (sessions.Contains(m_currentDisk)) {
-    iscsi::RunCommand(disk::RemovePersistentDeviceCommand(segment.volumePath));
-    disk::DeletePartitionEntry(m_currentDisk, m_regions[static_cast<std::size_t>(row)].number, sessions, *this);
-  }
-  disk::WaitForDiskVolume(m_currentDisk, 0);
+  disk::DeletePartition(m_currentDisk, m_regions[static_cast<std::size_t>(row)].number, segment.volumePath,
+                        disk::ConnectedSessionDisks(), *this);
   if (CButtonBarCtrl* bar = Bar(m_currentBar)) {
     bar->ClearSelection();
     bar->Invalidate();

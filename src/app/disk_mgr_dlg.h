@@ -77,7 +77,6 @@ class CDiskMgrDlg : public ui::CDialog, private disk::DiskPrompts {
 
   std::vector<disk::VolumeRow> m_rows;
   disk::VolumeTable m_inventory;
-  std::uint32_t m_currentRegionMiB = 0;
   std::int32_t m_selectedPartition = 0;
   std::int32_t m_currentDisk = -1;
   int m_currentBar = 0;

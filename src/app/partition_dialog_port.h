@@ -1,6 +1,6 @@
 #pragma once
-// How the disk manager's Add opens the Partition dialog: the dialog class registers an opener
-// here, tests register a scripted one. The opener runs the dialog modally for `request` and
+// How the disk manager's Add opens the Partition dialog: CPartition by default, tests register a
+// scripted one. The opener runs the dialog modally for `request` and
 // answers its PartitionChanged flag.
 
 #include "disk/partitions.h"
@@ -14,7 +14,8 @@ class PartitionDialogOpener {
   virtual bool OpenPartitionDialog(ui::CWnd* parent, const disk::PartitionRequest& request) = 0;
 };
 
-// The opener in force (nullptr: none registered, Add then stops after its checks).
+// The opener in force: the Partition dialog unless another was registered; nullptr puts the
+// Partition dialog back.
 PartitionDialogOpener* GetPartitionDialogOpener();
 void SetPartitionDialogOpener(PartitionDialogOpener* opener);
 
