@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include "fabric/fabric.h"
+#include "iscsi_sim_fixture.h"
+#include "iscsi/wql_queries.h"
 
 namespace sw::iscsi {
 namespace {
@@ -82,6 +84,102 @@ TEST(ChapInput, ChecksInOrder) {
     EXPECT_EQ(c.clearUser, check.clearUser);
     EXPECT_EQ(c.clearPassword, check.clearPassword);
     EXPECT_EQ(c.verdict == ChapVerdict::Accept, check.message == nullptr);
+  }
+}
+
+}  // namespace
+}  // namespace sw::iscsi
+
+namespace sw::iscsi {
+namespace {
+
+// Counts the connection-statistics reads of the real query path.
+class CountingServices : public WmiServices {
+ public:
+  explicit CountingServices(int& activeReads) : inner_(ConnectWmiServices("wmi", "")), activeReads_(activeReads) {}
+  std::int32_t ExecQuery(const std::string& wql, std::unique_ptr<WmiEnumerator>& results) override {
+    if (wql.find(kConnectionStatisticsClass) != std::string::npos) ++activeReads_;
+    return inner_->ExecQuery(wql, results);
+  }
+  std::int32_t CreateInstanceWithProperty(const std::string& c, const std::string& p, const std::string& v) override {
+    return inner_->CreateInstanceWithProperty(c, p, v);
+  }
+
+ private:
+  std::unique_ptr<WmiServices> inner_;
+  int& activeReads_;
+};
+
+class RecordingActions : public TargetLoginActions {
+ public:
+  std::vector<std::string> entries;
+  int chapDialogResult = 0;  // what the scripted CHAP dialog leaves in ChapLoginResult
+  LoginState* state = nullptr;
+  std::vector<std::string> messages;
+  int timers = 0, chapDialogs = 0;
+
+  std::vector<std::string> RefreshTargetEntries() override { return entries; }
+  void RunChapDialog(const std::string&, const std::string&) override {
+    ++chapDialogs;
+    state->ChapLoginResult = chapDialogResult;
+  }
+  void ShowMessage(const std::string& text, const std::string& caption, unsigned) override {
+    messages.push_back(caption + ": " + text);
+  }
+  void StartRefreshTimer(bool) override { ++timers; }
+  void EnableManagement() override {}
+  int CheckTargetDisk(const std::string&) override { return 0; }
+  bool RunPartitionWizard(const std::string&) override { return false; }
+  void OpenDiskManager() override {}
+  void Sleep(unsigned) override {}
+};
+
+class LoginJudgement : public IscsiSim {};
+
+// A login the initiator refused is judged by the connection statistics alone: without CHAP it is
+// read twice and the persistent login the attempt left is removed; with CHAP it is read once, and
+// a cancelled dialog ends silently. Without an initiator name nothing is run at all.
+TEST_F(LoginJudgement, FailedLoginsAndTheirCleanUp) {
+  struct Case {
+    const char* name;
+    const char* target;
+    int chapDialogResult;
+    bool initiatorNamed;
+    int activeReads;
+    std::vector<std::string> messages;
+    int timers;
+  };
+  const std::string failed = std::string("Warning: ") + kLoginFailedMessage;
+  const Case cases[] = {
+      {"plain, target unknown to the initiator", kPlain, 0, true, 2, {failed}, 1},
+      {"chap, dialog done but no connection", kChap, 1, true, 1, {failed}, 1},
+      {"chap, dialog cancelled", kChap, 0, true, 1, {}, 0},
+      {"no initiator name", kPlain, 0, false, 0, {std::string("Seekwell: ") + kNoInitiatorNameMessage}, 0},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    TearDown();
+    SetUp();
+    if (!c.initiatorNamed) sim::SetInitiatorNames({});
+    int activeReads = 0;
+    CWmiWrapper wmi(std::make_unique<CountingServices>(activeReads));
+    LoginState state;
+    RecordingActions actions;
+    actions.state = &state;
+    actions.chapDialogResult = c.chapDialogResult;
+    const fabric::Fabric f = share::sim::CurrentFabric();
+    for (const auto& t : f.FindByAddress(kDevice)->targets) actions.entries.push_back(fabric::TargetEntryText(t));
+    TargetListState targets;
+    targets.TargetNames = {c.target};
+    LoginRequest request{0, 0, kDevice, "Seekwell"};
+
+    LoginTargets(request, targets, state, wmi, actions);
+    EXPECT_EQ(c.activeReads, activeReads);
+    EXPECT_EQ(c.messages, actions.messages);
+    EXPECT_EQ(c.timers, actions.timers);
+    EXPECT_TRUE(sim::Snapshot().persistentLogins.empty()) << "none left behind";
+    EXPECT_EQ(c.target == kPlain && c.initiatorNamed, !sim::ToolRuns().empty()) << "only the plain login runs here";
+    EXPECT_EQ(c.target == kChap ? 1 : 0, actions.chapDialogs);
   }
 }
 
