@@ -301,6 +301,7 @@ TEST_F(IscsiPanelFlow, TargetListRules) {
     EXPECT_TRUE(hl::Rows(dlg, IDC_TARGET_LIST).empty()) << "the first refresh after a start fills no rows";
     EXPECT_EQ(0, dlg.Iscsi().Flags().ServiceJustStarted);
     EXPECT_TRUE(hl::Enabled(dlg, IDC_MANAGEMENT));
+    hl::AdvanceClock(1000);  // the refresh that the deferred login of the clicked row started
 
     // The next device click lists the device's targets.
     iscsi::sim::ResetProcesses();
