@@ -1,0 +1,282 @@
+// Connecting a target over the headless UI, a fake device and the simulated initiator and disks:
+// the typical road with CHAP from the device click to "YES" and back, the CHAP dialog's checks,
+// a cancelled dialog, a disk that already has a volume, the missing initiator name and the login
+// deferred until the started service has refreshed the portals.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+
+#include "app/device_port.h"
+#include "app/seekwell_app.h"
+#include "app/seekwell_dlg.h"
+#include "fabric/fabric.h"
+#include "fake_device_port.h"
+#include "host/module_file_sim.h"
+#include "host/registry_sim.h"
+#include "host/service_control_sim.h"
+#include "host/version_api_sim.h"
+#include "iscsi/initiator_sim.h"
+#include "iscsi/process_runner_sim.h"
+#include "iscsi/target_login.h"
+#include "resource.h"
+#include "share/network_drives_sim.h"
+#include "ui/headless.h"
+
+namespace sw::app {
+namespace {
+
+namespace hl = ui::headless;
+using Rows = std::vector<std::vector<std::string>>;
+using Texts = std::vector<std::string>;
+
+constexpr const char* kDevice = "10.77.0.11";
+constexpr const char* kChapTarget = "iqn.2009-11.com.halden:chap";
+constexpr const char* kNoUserTarget = "iqn.2009-11.com.halden:nouser";
+constexpr const char* kPlainTarget = "iqn.2009-11.com.halden:plain";
+// "CHAP" in capitals asks for CHAP as "chap" does.
+constexpr const char* kFabric = R"({"devices": [
+  {"name": "NAS-ISCSI", "address": "10.77.0.11", "iscsi": true, "targets": [
+    {"name": "iqn.2009-11.com.halden:chap", "auth": "CHAP", "user": "nas2chap", "secret": "chapsecret12", "sizeMiB": 16},
+    {"name": "iqn.2009-11.com.halden:nouser", "auth": "chap", "secret": "chapsecret12", "sizeMiB": 16},
+    {"name": "iqn.2009-11.com.halden:plain", "auth": "none", "sizeMiB": 16}]}]})";
+
+class ConnectFlow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    hl::Reset();
+    SetDevicePort(&port);
+    port.devices = {{"NAS-ISCSI", kDevice, "255.255.255.0", "10.77.0.254", false, true}};
+    fabric::Fabric f;
+    std::string error;
+    ASSERT_TRUE(fabric::LoadFabric(kFabric, &f, &error)) << error;
+    for (const fabric::Target& t : f.devices[0].targets) port.devices[0].targets.push_back(fabric::TargetEntryText(t));
+    // This device's entry has no '$': the user piece is empty, the secret the whole credentials.
+    port.devices[0].targets[1] = std::string(kNoUserTarget) + "|chap@" + fabric::EncodeBase64("chapsecret12");
+    host::SimRegistryReset();
+    host::sim::ResetServices();
+    host::sim::ResetFiles();
+    host::sim::SetServiceClock([] { return ui::TickCount(); });
+    iscsi::sim::ResetProcesses();
+    iscsi::sim::ResetInitiator();
+    iscsi::sim::SetIpconfigDurationMs(0);
+    ASSERT_TRUE(share::sim::SetFabricText(kFabric));
+    images = std::filesystem::temp_directory_path() /
+             ("seekwell-connect-flow-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
+    std::filesystem::remove_all(images);
+    iscsi::sim::SetImageFolder(images.string());
+  }
+  void TearDown() override {
+    iscsi::sim::WaitForWatchedProcesses();
+    iscsi::sim::ResetProcesses();
+    host::sim::SetServiceClock(nullptr);
+    host::version_api::ResetSimulatedWindows();
+    SetDevicePort(nullptr);
+    std::filesystem::remove_all(images);
+  }
+
+  // Windows 7 with the initiator's service in `state`.
+  void Install(host::ServiceState state) {
+    host::version_api::SimulatedWindows w;
+    ASSERT_TRUE(host::version_api::ParseSimulatedWindows("win7", w));
+    host::version_api::SetSimulatedWindows(w);
+    host::sim::InitiatorInstall install;
+    install.serviceInstalled = true;
+    install.service = {state, 0, host::sim::StartBehaviour::Starts};
+    host::sim::SetInitiatorInstall(install);
+  }
+
+  void RunApp(std::function<void(CSeekwellDlg&)> script) {
+    hl::ScriptModal(IDD_SEEKWELL_DIALOG, [this, script](ui::CDialog& d) {
+      auto& dlg = static_cast<CSeekwellDlg&>(d);
+      // Stand-ins for the wizard and the disk manager: they record what the road asks of them.
+      dlg.Iscsi().SetNewDiskDialogs({[this](const std::string& target) {
+                                       wizardCalls.push_back(target);
+                                       return true;
+                                     },
+                                     [this](const std::string& ip) { diskManagerCalls.push_back(ip); }});
+      script(dlg);
+      hl::Click(dlg, IDC_EXIT);
+    });
+    CSeekwellApp app;
+    ui::RunApplication(app);
+  }
+
+  // Lets the process-terminated message start timer 1054, then lets it fire.
+  void RunRefresh(CSeekwellDlg& dlg) {
+    auto* main = hl::WindowOf(dlg.GetSafeHwnd());
+    ASSERT_TRUE(hl::PumpMessagesUntil([&] { return main->timers.count(kTimerIscsi) > 0; }));
+    hl::AdvanceClock(main->timers[kTimerIscsi].interval);
+  }
+
+  bool Ran(const std::string& needle) {
+    for (const std::string& run : iscsi::sim::ToolRuns()) {
+      if (run.find(needle) != std::string::npos) return true;
+    }
+    return false;
+  }
+
+  test::FakeDevicePort port;
+  std::filesystem::path images;
+  Texts wizardCalls, diskManagerCalls;
+};
+
+// The typical road: device click, every row "NO", Connect on the CHAP row, the dialog's checks in
+// their order until the right credentials, the login, the wizard and the disk manager for the new
+// empty disk, "YES"; then Disconnect and "NO" again.
+TEST_F(ConnectFlow, TypicalRoadWithChap) {
+  Install(host::ServiceState::Running);
+  RunApp([&](CSeekwellDlg& dlg) {
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 0));
+    RunRefresh(dlg);
+    ASSERT_EQ((Rows{{"chap", "NO"}, {"nouser", "NO"}, {"plain", "NO"}}), hl::Rows(dlg, IDC_TARGET_LIST));
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_TARGET_LIST, 0));
+
+    hl::ScriptModal(IDD_CHAP, [&](ui::CDialog& chap) {
+      auto ok = [&] { ASSERT_TRUE(hl::Click(chap, ui::kIdOk)); };
+      auto lastBox = [] { return hl::MessageBoxes().empty() ? std::string() : hl::MessageBoxes().back().text; };
+      hl::TypeText(chap, IDC_CHAP_USER, "nas2chap");
+      hl::TypeText(chap, IDC_CHAP_SECRET, "chapsecret1");
+      ok();
+      EXPECT_EQ(iscsi::kChapPasswordLengthMessage, lastBox());
+      EXPECT_EQ("", hl::Text(chap, IDC_CHAP_SECRET));
+
+      hl::TypeText(chap, IDC_CHAP_USER, "");
+      ok();
+      EXPECT_EQ(iscsi::kChapUserEmptyMessage, hl::Text(chap, IDC_CHAP_MESSAGE));
+
+      hl::TypeText(chap, IDC_CHAP_SECRET, "chapsecret12-4567");
+      EXPECT_EQ("chapsecret12-456", hl::Text(chap, IDC_CHAP_SECRET)) << "a 17th character cannot be typed";
+      hl::TypeText(chap, IDC_CHAP_USER, "nas2chaq");
+      ok();
+      EXPECT_EQ("", hl::Text(chap, IDC_CHAP_MESSAGE)) << "emptied at every OK";
+      EXPECT_EQ(iscsi::kChapUserErrorMessage, lastBox());
+      EXPECT_EQ("", hl::Text(chap, IDC_CHAP_USER));
+
+      hl::TypeText(chap, IDC_CHAP_USER, "nas2chap");
+      hl::TypeText(chap, IDC_CHAP_SECRET, "chapsecret\"12");
+      ok();
+      EXPECT_EQ(iscsi::kChapTypedValueRefusedMessage, lastBox());
+      hl::TypeText(chap, IDC_CHAP_SECRET, "chapsecret13");
+      ok();
+      EXPECT_EQ(iscsi::kChapPasswordErrorMessage, lastBox());
+      EXPECT_TRUE(iscsi::sim::ToolRuns().empty()) << "no refused value reached a command line";
+
+      hl::TypeText(chap, IDC_CHAP_SECRET, "chapsecret12");
+      ok();
+    });
+    ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
+    EXPECT_EQ(0, hl::PendingScripts());
+    EXPECT_EQ(4u, hl::MessageBoxes().size());
+    for (const auto& box : hl::MessageBoxes()) EXPECT_EQ("Corvane's Halden Seekwell", box.caption);
+    EXPECT_TRUE(Ran(std::string("logintarget ") + kChapTarget + " t * * " + iscsi::sim::kDefaultInitiatorName +
+                    " * * * * * * * * nas2chap chapsecret12 1 * 0"));
+    EXPECT_TRUE(Ran(std::string("persistentlogintarget ") + kChapTarget));
+    EXPECT_EQ(Texts{kChapTarget}, wizardCalls);
+    EXPECT_EQ(Texts{kDevice}, diskManagerCalls);
+    EXPECT_EQ(1, dlg.Iscsi().Login().ChapLoginResult);
+    EXPECT_EQ(0, hl::CurrentCursorResource());
+
+    RunRefresh(dlg);
+    EXPECT_EQ((Rows{{"chap", "YES"}, {"nouser", "NO"}, {"plain", "NO"}}), hl::Rows(dlg, IDC_TARGET_LIST));
+
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_TARGET_LIST, 0));
+    ASSERT_EQ("Disconnect", hl::Text(dlg, IDC_TARGET_CONNECT));
+    ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
+    RunRefresh(dlg);
+    EXPECT_EQ((Rows{{"chap", "NO"}, {"nouser", "NO"}, {"plain", "NO"}}), hl::Rows(dlg, IDC_TARGET_LIST));
+    EXPECT_TRUE(iscsi::sim::Snapshot().sessions.empty());
+    EXPECT_TRUE(iscsi::sim::Snapshot().persistentLogins.empty());
+  });
+}
+
+// An entry without '$' gives an empty user, which the dialog requires; cancelling then ends the
+// login without a word and leaves 1030 and 1031 disabled until the next row click.
+TEST_F(ConnectFlow, EntryWithoutUserThenCancel) {
+  Install(host::ServiceState::Running);
+  RunApp([&](CSeekwellDlg& dlg) {
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 0));
+    RunRefresh(dlg);
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_TARGET_LIST, 1));
+    hl::ScriptModal(IDD_CHAP, [&](ui::CDialog& chap) {
+      hl::TypeText(chap, IDC_CHAP_SECRET, "chapsecret12");
+      ASSERT_TRUE(hl::Click(chap, ui::kIdOk));
+      EXPECT_EQ(iscsi::kChapUserEmptyMessage, hl::Text(chap, IDC_CHAP_MESSAGE));
+      ASSERT_TRUE(hl::Click(chap, ui::kIdCancel));
+    });
+    ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
+    EXPECT_TRUE(hl::MessageBoxes().empty());
+    EXPECT_FALSE(hl::Enabled(dlg, IDC_TARGET_CONNECT));
+    EXPECT_FALSE(hl::Enabled(dlg, IDC_MANAGEMENT));
+    EXPECT_EQ(0u, hl::WindowOf(dlg.GetSafeHwnd())->timers.count(kTimerIscsi));
+    EXPECT_FALSE(Ran("logintarget"));
+    EXPECT_TRUE(wizardCalls.empty());
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_TARGET_LIST, 1));
+    EXPECT_TRUE(hl::Enabled(dlg, IDC_TARGET_CONNECT));
+  });
+}
+
+// A target whose disk already carries a partition: the persistent volumes are bound and no wizard
+// opens. Before that, an initiator that reports no name: the user is told, nothing runs and the
+// list stays as it was.
+TEST_F(ConnectFlow, DiskWithVolumeAndMissingInitiatorName) {
+  Install(host::ServiceState::Running);
+  std::filesystem::create_directories(images);
+  const std::string image = (images / "10.77.0.11_iqn.2009-11.com.halden_plain.img").string();
+  { std::ofstream(image, std::ios::binary).close(); }
+  std::filesystem::resize_file(image, 16u << 20);
+  ASSERT_EQ(0, std::system(("printf 'start=2048, type=7\\n' | sfdisk -q '" + image + "' >/dev/null").c_str()));
+  RunApp([&](CSeekwellDlg& dlg) {
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 0));
+    RunRefresh(dlg);
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_TARGET_LIST, 2));
+    const Rows before = hl::Rows(dlg, IDC_TARGET_LIST);
+
+    iscsi::sim::SetInitiatorNames({});
+    const std::size_t runsBefore = iscsi::sim::ToolRuns().size();
+    ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
+    ASSERT_EQ(1u, hl::MessageBoxes().size());
+    EXPECT_EQ(iscsi::kNoInitiatorNameMessage, hl::MessageBoxes()[0].text);
+    EXPECT_EQ("Corvane's Halden Seekwell", hl::MessageBoxes()[0].caption);
+    EXPECT_EQ(runsBefore, iscsi::sim::ToolRuns().size());
+    EXPECT_EQ(0u, hl::WindowOf(dlg.GetSafeHwnd())->timers.count(kTimerIscsi));
+    EXPECT_EQ(before, hl::Rows(dlg, IDC_TARGET_LIST));
+
+    iscsi::sim::SetInitiatorNames({iscsi::sim::kDefaultInitiatorName});
+    ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
+    EXPECT_EQ(1u, hl::MessageBoxes().size());
+    EXPECT_TRUE(Ran("BindPersistentVolumes"));
+    EXPECT_TRUE(wizardCalls.empty());
+    EXPECT_TRUE(diskManagerCalls.empty());
+    RunRefresh(dlg);
+    EXPECT_EQ((Rows{{"chap", "NO"}, {"nouser", "NO"}, {"plain", "YES"}}), hl::Rows(dlg, IDC_TARGET_LIST));
+  });
+}
+
+// The service was stopped: the device's own list, Connect starts the service, and the login of the
+// clicked row waits for the portal refresh and the first timer after it.
+TEST_F(ConnectFlow, DeferredLoginAfterServiceStart) {
+  Install(host::ServiceState::Stopped);
+  RunApp([&](CSeekwellDlg& dlg) {
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 0));
+    ASSERT_EQ((Rows{{"chap", "NO"}, {"nouser", "NO"}, {"plain", "NO"}}), hl::Rows(dlg, IDC_TARGET_LIST));
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_TARGET_LIST, 2));
+    ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
+    EXPECT_EQ(1, dlg.Iscsi().Flags().ServiceJustStarted);
+    EXPECT_FALSE(Ran("logintarget")) << "not before the portal refresh";
+
+    RunRefresh(dlg);
+    EXPECT_TRUE(Ran(std::string("logintarget ") + kPlainTarget));
+    EXPECT_EQ(Texts{kPlainTarget}, wizardCalls);
+    EXPECT_EQ(0, dlg.Iscsi().Flags().ServiceJustStarted);
+    RunRefresh(dlg);
+    EXPECT_EQ((Rows{{"chap", "NO"}, {"nouser", "NO"}, {"plain", "YES"}}), hl::Rows(dlg, IDC_TARGET_LIST));
+    EXPECT_TRUE(hl::MessageBoxes().empty());
+  });
+}
+
+}  // namespace
+}  // namespace sw::app
