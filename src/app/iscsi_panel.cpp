@@ -3,7 +3,10 @@
 #include "app/device_port.h"
 #include "app/list_columns.h"
 #include "app/logout_context.h"
+#include "app/password_dlg.h"
 #include "app/product.h"
+#include "disk/volume_inventory.h"
+#include "iscsi/command_lines.h"
 #include "iscsi/command_runner.h"
 #include "iscsi/iscsi_name.h"
 #include "iscsi/wmi_wrapper.h"
@@ -137,9 +140,8 @@ void IscsiPanel::OnTargetTimer() {
   m_targetConnect.EnableWindow(status.enableConnect);
   m_management.EnableWindow(status.enableManagement);
   if (status.runDeferredLogin) {
-    // The deferred login of CurrentTarget belongs to the connect, which is not built yet; the
-    // next refresh lists the targets again.
     ui::BusyCursor busy(IDR_BUSY_CURSOR);
+    LoginTargets(1);
     m_flags.ServiceJustStarted = 0;
   }
 }
@@ -165,13 +167,96 @@ void IscsiPanel::OnConnectTarget() {
   const int selected = m_targetList.GetNextItem(-1, ui::kLvniSelected);
   if (selected < 0) return;
   m_targetList.SetItemState(selected, ui::kLvisSelected, ui::kLvisSelected);
-  // The login that follows a ready initiator comes with the connect itself; until then the button
-  // only gets the initiator ready and claims nothing more.
   if (iscsi::LowerAscii(text) != "connect") {
     LogoutSelectedTarget();
     return;
   }
+  m_serviceStartFailed = false;
   host::EnsureInitiatorReady(1, *this, m_flags);
+  // The user has been told the service is down: a login now could only fail a second time.
+  if (m_flags.InstallPending == 1 || m_serviceStartFailed) return;
+  if (m_flags.ServiceJustStarted == 1) {
+    // The portal refresh comes first; the refresh after it runs the deferred login.
+    StartInitiatorRefresh();
+    return;
+  }
+  LoginTargets(0);
+}
+
+void IscsiPanel::LoginTargets(int deferred) {
+  iscsi::LoginRequest request;
+  request.deferred = deferred;
+  request.selectedRow = m_targetList.GetNextItem(-1, ui::kLvniSelected);
+  request.selectedDeviceIp = m_selection.SelectedDeviceIp();
+  request.productCaption = kProductCaption;
+  iscsi::CWmiWrapper wmi;
+  iscsi::LoginTargets(request, m_targets, m_login, wmi, *this);
+}
+
+std::vector<std::string> IscsiPanel::RefreshTargetEntries() {
+  protocol::ProtocolState& state = protocol::GetProtocolState();
+  protocol::QueryTargetEntries(state, DevicePort());
+  std::vector<std::string> entries;
+  for (const protocol::NameEntry* e = state.targetEntryList.head; e; e = e->next) entries.emplace_back(e->text);
+  return entries;
+}
+
+void IscsiPanel::RunChapDialog(const std::string& user, const std::string& secretBase64) {
+  std::string target;
+  if (m_flags.ServiceJustStarted == 1) {
+    target = m_targets.CurrentTarget;
+  } else {
+    const int rows = m_targetList.GetItemCount();
+    const int selected = rows > 0 ? m_targetList.GetNextItem(-1, ui::kLvniSelected) : -1;
+    if (selected < 0 || static_cast<std::size_t>(selected) >= m_targets.TargetNames.size()) {
+      Dialog().MessageBox(iscsi::kSelectTargetFirstMessage, kProductCaption, ui::kMbOk | ui::kMbIconInformation);
+      return;
+    }
+    target = m_targets.TargetNames[static_cast<std::size_t>(selected)];
+  }
+  // Credentials that could not stand in the command line can never be typed to any effect.
+  if (!iscsi::IsSafeChapValue(user) || !iscsi::IsSafeChapValue(iscsi::DecodeBase64(secretBase64))) {
+    Dialog().MessageBox(iscsi::kChapDeviceValueRefusedMessage, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
+    m_login.ChapLoginResult = 0;
+    return;
+  }
+  // They stay disabled after a cancel, until a row click or a refresh.
+  DisableTargetButtons();
+  CPasswordDialog dialog(&Dialog(), target, user, secretBase64);
+  dialog.DoModal();
+  m_login.ChapLoginResult = dialog.LoginDone;
+  if (m_login.ChapLoginResult == 1) StartTargetTimer();
+}
+
+void IscsiPanel::ShowMessage(const std::string& text, const std::string& caption, unsigned flags) {
+  Dialog().MessageBox(text, caption, ui::kMbOk | flags);
+}
+
+void IscsiPanel::StartRefreshTimer(bool repaintList) {
+  if (!repaintList) {
+    StartTargetTimer();
+    return;
+  }
+  m_targetList.SetRedraw(false);
+  StartTargetTimer();
+  m_targetList.SetRedraw(true);
+  m_targetList.Invalidate();
+  m_targetList.UpdateWindow();
+}
+
+void IscsiPanel::EnableManagement() { m_management.EnableWindow(true); }
+
+int IscsiPanel::CheckTargetDisk(const std::string& target) {
+  disk::CheckTargetDisk(target);
+  return disk::TargetDiskState();
+}
+
+bool IscsiPanel::RunPartitionWizard(const std::string& target) {
+  return m_newDisk.runPartitionWizard && m_newDisk.runPartitionWizard(target);
+}
+
+void IscsiPanel::OpenDiskManager() {
+  if (m_newDisk.openDiskManager) m_newDisk.openDiskManager(m_selection.SelectedDeviceIp());
 }
 
 void IscsiPanel::OnMainWindowSize(unsigned sizeType) {
@@ -239,6 +324,7 @@ void IscsiPanel::StartInitiatorRefresh() {
 }
 
 void IscsiPanel::ReportServiceNotStarted() {
+  m_serviceStartFailed = true;
   Dialog().MessageBox(host::kServiceNotStartedMessage, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
 }
 

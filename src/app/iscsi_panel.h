@@ -4,6 +4,7 @@
 // (the service-starting window 232 and the install prompt 233). The decisions are the core's
 // (host/initiator_presence.h, iscsi/target_list.h); the panel shows what they return.
 
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <map>
@@ -16,6 +17,7 @@
 #include "host/initiator_presence.h"
 #include "iscsi/process_runner.h"
 #include "iscsi/target_list.h"
+#include "iscsi/target_login.h"
 #include "ui/dialog.h"
 #include "ui/sx_group_box.h"
 
@@ -23,7 +25,16 @@ namespace sw::app {
 
 constexpr unsigned kTimerIscsi = 1054;  // TIMER_ISCSI
 
-class IscsiPanel : public ui::CPanel, private host::InitiatorReadyActions {
+// What a login to a new, empty disk opens: the partition wizard for the target's whole disk, then
+// the disk manager for the device. The dialogs belong to the disk dialogs; the main dialog wires
+// them. Without them the road ends after the refresh.
+struct NewDiskDialogs {
+  // True when the wizard finished; false when it was cancelled (its cancel logged the target out).
+  std::function<bool(const std::string& target)> runPartitionWizard;
+  std::function<void(const std::string& deviceIp)> openDiskManager;
+};
+
+class IscsiPanel : public ui::CPanel, private host::InitiatorReadyActions, private iscsi::TargetLoginActions {
  public:
   IscsiPanel(ui::CDialog& dialog, DeviceSelection& selection);
   ~IscsiPanel() override;
@@ -51,8 +62,12 @@ class IscsiPanel : public ui::CPanel, private host::InitiatorReadyActions {
   // The main window's WM_SIZE: a plain restore after the install prompt resumes the Connect.
   void OnMainWindowSize(unsigned sizeType);
 
-  // Button 1030.
+  // Button 1030: Connect or Disconnect by its text.
   void OnConnectTarget();
+  // The login of the selected row (deferred 0) or of CurrentTarget after a service start (1).
+  void LoginTargets(int deferred);
+  void SetNewDiskDialogs(NewDiskDialogs dialogs) { m_newDisk = std::move(dialogs); }
+  const iscsi::LoginState& Login() const { return m_login; }
 
   // Column 1 ("Active") of every row of the list, top to bottom.
   std::vector<std::string> TargetRowStatuses() const;
@@ -83,6 +98,16 @@ class IscsiPanel : public ui::CPanel, private host::InitiatorReadyActions {
   void StartInitiatorRefresh() override;
   void ReportServiceNotStarted() override;
 
+  // What the login leads to on screen.
+  std::vector<std::string> RefreshTargetEntries() override;
+  void RunChapDialog(const std::string& user, const std::string& secretBase64) override;
+  void ShowMessage(const std::string& text, const std::string& caption, unsigned flags) override;
+  void StartRefreshTimer(bool repaintList) override;
+  void EnableManagement() override;
+  int CheckTargetDisk(const std::string& target) override;
+  bool RunPartitionWizard(const std::string& target) override;
+  void OpenDiskManager() override;
+
   // The process handles our own waiters announced and not yet handled, each with the device it was
   // started for. The registered message can be posted by any program; only a handle in here is
   // ever closed.
@@ -94,6 +119,9 @@ class IscsiPanel : public ui::CPanel, private host::InitiatorReadyActions {
   DeviceSelection& m_selection;
   host::InitiatorFlags m_flags;
   iscsi::TargetListState m_targets;
+  iscsi::LoginState m_login;
+  NewDiskDialogs m_newDisk;
+  bool m_serviceStartFailed = false;  // the initiator check of this Connect reported the service down
   std::vector<ui::NativeHandle> m_savedCursors;
   std::shared_ptr<AnnouncedProcesses> m_announced = std::make_shared<AnnouncedProcesses>();
   std::unique_ptr<CWinService> m_serviceWindow;

@@ -31,8 +31,8 @@ std::optional<std::string> Login(const char* word, const std::string& target, co
 
 std::optional<std::string> ChapLogin(const char* word, const std::string& target, const std::string& initiator,
                                      const std::string& user, const std::string& secret) {
-  if (!SafeTarget(target) || !IsSafeUnquotedValue(initiator) || !IsSafeQuotedValue(user) ||
-      !IsSafeQuotedValue(secret)) {
+  if (!SafeTarget(target) || !IsSafeUnquotedValue(initiator) || !IsSafeChapValue(user) ||
+      !IsSafeChapValue(secret)) {
     return std::nullopt;
   }
   return std::string("iscsicli ") + word + " " + target + " t * * " + initiator + " * * * * * * * * " +
@@ -49,6 +49,14 @@ bool IsSafeUnquotedValue(const std::string& value) {
 bool IsSafeQuotedValue(const std::string& value) {
   if (HasForbiddenByte(value)) return false;
   return value.empty() || value.back() != '\\';
+}
+
+bool IsSafeChapValue(const std::string& value) {
+  for (char ch : value) {
+    unsigned char c = static_cast<unsigned char>(ch);
+    if (c < 0x20 || c > 0x7e) return false;
+  }
+  return IsSafeQuotedValue(value);
 }
 
 std::string ListTargetsCommand() { return "iscsicli ListTargets t"; }

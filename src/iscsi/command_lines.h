@@ -7,7 +7,9 @@
 //   - an unquoted value (T, I in 4 to 7, A, S, V) that is empty or holds a blank;
 //   - a quoted value (U, P, and I, T, IP in 10) ending in a backslash, which would escape the
 //     closing quote;
-//   - a target name T that fails IsValidIscsiName.
+//   - a target name T that fails IsValidIscsiName;
+//   - a CHAP user name or secret (U, P) holding a byte outside printable ASCII: which character
+//     such a byte stands for depends on the code page, so the initiator could be given another one.
 // A refused command line is never run: callers skip the step.
 
 #include <optional>
@@ -43,6 +45,7 @@ std::optional<std::string> AddPersistentDeviceCommand(const std::string& volumeP
 // A value may stand in a command line (the rules above, without the name grammar).
 bool IsSafeUnquotedValue(const std::string& value);
 bool IsSafeQuotedValue(const std::string& value);
+bool IsSafeChapValue(const std::string& value);
 
 // Splits a command line into arguments with the rules of the Microsoft C start-up code: blanks
 // and tabs separate; "..." groups; 2n backslashes before '"' give n backslashes and a quote

@@ -40,19 +40,17 @@ void LogoutSessions(const std::string& target, LogoutContext& context) {
   }
 }
 
-void RemovePersistentLogins(const std::string& target, LogoutContext& context) {
+}  // namespace
+
+void RemovePersistentLogins(const std::string& target, CWmiWrapper& wmi, const std::string& portalAddress) {
   TextList instances;
   if (auto condition = PersistentLoginsOfTargetCondition(target)) {
-    context.wmi.QueryPropertyList(*condition, "InitiatorInstance", instances);
+    wmi.QueryPropertyList(*condition, "InitiatorInstance", instances);
   }
   for (const std::string& instance : instances) {
-    if (auto command = RemovePersistentTargetCommand(instance, target, context.selectedDeviceIp)) {
-      RunCommand(*command);
-    }
+    if (auto command = RemovePersistentTargetCommand(instance, target, portalAddress)) RunCommand(*command);
   }
 }
-
-}  // namespace
 
 std::optional<std::string> LogoutNotice(const std::string& output) {
   const std::size_t at = output.find("The");
@@ -64,7 +62,7 @@ void LogoutTarget(const std::string& target, int removeDevices, LogoutContext& c
   if (!IsValidIscsiName(target)) return;
   if (removeDevices == 1) RemovePersistentDevices(target, context);
   LogoutSessions(target, context);
-  RemovePersistentLogins(target, context);
+  RemovePersistentLogins(target, context.wmi, context.selectedDeviceIp);
 }
 
 void LogoutTargetOfRow(int selectedRow, const std::vector<std::string>& targetNames, LogoutContext& context) {

@@ -37,6 +37,10 @@ std::optional<std::string> LogoutNotice(const std::string& output);
 // outside the iSCSI grammar is not acted on at all: it could not be put in a query or command.
 void LogoutTarget(const std::string& target, int removeDevices, LogoutContext& context);
 
+// Step 3 alone: one "removepersistenttarget" per persistent login of `target`, naming
+// `portalAddress` (also the clean-up after a failed login).
+void RemovePersistentLogins(const std::string& target, CWmiWrapper& wmi, const std::string& portalAddress);
+
 // The steps of LogoutSelectedTarget for row `selectedRow` of the target list (persistent devices
 // always). Nothing for -1 (no selection) or a row without a name.
 void LogoutTargetOfRow(int selectedRow, const std::vector<std::string>& targetNames, LogoutContext& context);

