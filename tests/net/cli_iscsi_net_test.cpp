@@ -22,13 +22,13 @@ constexpr const char* kFabric = R"({"devices": [
       "sizeMiB": 32},
      {"name": "iqn.2009-11.com.halden:cli.\"x\" & del", "auth": "none", "sizeMiB": 8}]}]})";
 
-struct Run {
+struct CliRun {
   int status = -1;
   std::string out;
 };
 
-Run Cli(const std::string& environment, const std::string& arguments) {
-  Run run;
+CliRun Cli(const std::string& environment, const std::string& arguments) {
+  CliRun run;
   FILE* p = popen((environment + " " + SW_CLI_PATH + " --device 10.77.5.1 " + arguments + " 2>/dev/null").c_str(), "r");
   if (p == nullptr) return run;
   char buffer[4096];
@@ -39,16 +39,18 @@ Run Cli(const std::string& environment, const std::string& arguments) {
   return run;
 }
 
-json::Value Json(const Run& run) {
+json::Value Json(const CliRun& run) {
   json::Value value;
   json::ParseError error;
   EXPECT_TRUE(json::Parse(run.out, &value, &error)) << json::Describe(error) << "\n" << run.out;
   return value;
 }
 
-std::string Active(const Run& list, const std::string& name) {
-  for (const auto& row : Json(list).AsArray()) {
-    if (row.Find("name")->AsString() == name) return row.Find("active")->AsString();
+std::string Active(const CliRun& list, const std::string& name) {
+  const json::Value rows = Json(list);
+  for (const auto& row : rows.AsArray()) {
+    const json::Value* rowName = row.Find("name");
+    if (rowName != nullptr && rowName->AsString() == name) return row.Find("active")->AsString();
   }
   return "(no row)";
 }
@@ -73,7 +75,7 @@ TEST(CliIscsiNetTest, ConnectPrepareAndDisconnectAcrossRuns) {
   const std::string state = fabric + ".state";
   const std::string env = "SEEKWELL_FABRIC=" + fabric + " SEEKWELL_SIM_STATE=" + state;
 
-  Run list = Cli(env, "--json iscsi list");
+  CliRun list = Cli(env, "--json iscsi list");
   ASSERT_EQ(list.status, 0) << list.out;
   EXPECT_EQ(Json(list).AsArray().size(), 2u) << "the hostile name gets no row:\n" << list.out;
   EXPECT_EQ(Active(list, "cli.disk1"), "NO");
@@ -86,7 +88,7 @@ TEST(CliIscsiNetTest, ConnectPrepareAndDisconnectAcrossRuns) {
   EXPECT_EQ(Active(Cli(env, "--json iscsi list"), "cli.disk2"), "NO");
   EXPECT_EQ(Cli(env, "iscsi connect cli.disk2 --chap-user cliuser --chap-secret clisecret123").status, 0);
 
-  Run connect = Cli(env, "--json iscsi connect iqn.2009-11.com.halden:cli.disk1");
+  CliRun connect = Cli(env, "--json iscsi connect iqn.2009-11.com.halden:cli.disk1");
   ASSERT_EQ(connect.status, 0) << connect.out;
   EXPECT_TRUE(Json(connect).Find("connected")->AsBool());
   EXPECT_TRUE(Json(connect).Find("newDisk")->AsBool()) << connect.out;
@@ -96,7 +98,7 @@ TEST(CliIscsiNetTest, ConnectPrepareAndDisconnectAcrossRuns) {
 
   EXPECT_EQ(Cli(env, "iscsi prepare cli.disk1 --fs fat32 --max").status, 1) << "64 MiB is too small for FAT32";
   EXPECT_EQ(Cli(env, "iscsi prepare cli.disk1 --fs ntfs --letter C:").status, 1) << "C: is taken";
-  Run prepare = Cli(env, "--json iscsi prepare cli.disk1 --fs ntfs --letter F:");
+  CliRun prepare = Cli(env, "--json iscsi prepare cli.disk1 --fs ntfs --letter F:");
   ASSERT_EQ(prepare.status, 0) << prepare.out;
   EXPECT_EQ(Json(prepare).Find("volume")->AsString(), "F:\\");
   EXPECT_EQ(Json(prepare).Find("fileSystem")->AsString(), "NTFS");
@@ -107,7 +109,7 @@ TEST(CliIscsiNetTest, ConnectPrepareAndDisconnectAcrossRuns) {
   EXPECT_NE(blkid.find("LABEL=\"iSCSI\""), std::string::npos) << blkid;
   EXPECT_EQ(Cli(env, "iscsi prepare cli.disk1 --fs ntfs").status, 1) << "a formatted disk needs --erase";
 
-  Run disconnect = Cli(env, "--json iscsi disconnect cli.disk1");
+  CliRun disconnect = Cli(env, "--json iscsi disconnect cli.disk1");
   ASSERT_EQ(disconnect.status, 0) << disconnect.out;
   EXPECT_FALSE(Json(disconnect).Find("connected")->AsBool());
   EXPECT_EQ(Cli(env, "iscsi disconnect cli.disk1").status, 1) << "not connected any more";
