@@ -16,6 +16,7 @@
 #include "disk/volume_io_sim.h"
 #include "disk/volume_structures.h"
 #include "host/clock.h"
+#include "protocol/device_report.h"
 #include "share/network_drives.h"
 #include "share/network_drives_sim.h"
 
@@ -502,6 +503,38 @@ std::optional<VolumeLocation> LocateVolume(char letter) {
 bool CriticalErrorsFail() {
   std::lock_guard<std::recursive_mutex> lock(volume_io::g_mutex);
   return volume_io::TheModel().failCriticalErrors;
+}
+
+std::string ExportVolumeLetters() {
+  std::lock_guard<std::recursive_mutex> lock(volume_io::g_mutex);
+  volume_io::Model& m = volume_io::TheModel();
+  volume_io::Scan(m);
+  std::string out = "[";
+  for (const auto& [name, letter] : m.letters) {
+    out += std::string(out.size() > 1 ? ",\n   " : "") + "{\"volume\": " + protocol::JsonString(name) +
+           ", \"letter\": \"" + (letter != 0 ? std::string(1, letter) : std::string()) + "\"}";
+  }
+  return out + "]";
+}
+
+bool ImportVolumeLetters(const json::Value& list, std::string* error) {
+  std::map<std::string, char> letters;
+  auto fail = [&](const char* what) {
+    if (error != nullptr) *error = std::string("volume letters: ") + what;
+    return false;
+  };
+  if (!list.IsArray()) return fail("not a list");
+  for (const auto& item : list.AsArray()) {
+    const json::Value* volume = item.Find("volume");
+    const json::Value* letter = item.Find("letter");
+    if (volume == nullptr || !volume->IsString() || letter == nullptr || !letter->IsString()) return fail("entry");
+    const std::string& text = letter->AsString();
+    if (text.size() > 1 || (text.size() == 1 && (text[0] < 'A' || text[0] > 'Z'))) return fail("letter");
+    letters[volume->AsString()] = text.empty() ? 0 : text[0];
+  }
+  std::lock_guard<std::recursive_mutex> lock(volume_io::g_mutex);
+  volume_io::TheModel().letters = std::move(letters);
+  return true;
 }
 
 void ResetVolumes() {

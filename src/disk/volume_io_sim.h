@@ -18,6 +18,8 @@
 #include <optional>
 #include <string>
 
+#include "fabric/json.h"
+
 namespace sw::disk::sim {
 
 // Default 1500 ms, or SEEKWELL_SIM_VOLUME_DELAY_MS when set. Measured on the clock port.
@@ -36,6 +38,14 @@ std::optional<VolumeLocation> LocateVolume(char letter);
 
 // True once FailCriticalErrors was called.
 bool CriticalErrorsFail();
+
+// The letter each volume last had (0 once removed), as a JSON list of {"volume", "letter"}, and
+// back, so that a program run after this one gives a returning volume its letter again
+// (disk/machine_state.h). Export first brings the model up to the disks, so the letters of volumes
+// that left with their sessions are free in the letter table. Import changes nothing and returns
+// false for a malformed list.
+std::string ExportVolumeLetters();
+bool ImportVolumeLetters(const json::Value& list, std::string* error);
 
 // Forgets the model (arrivals, remembered letters, handles) and the settings above; letters stay
 // in the letter table until that is reset too.

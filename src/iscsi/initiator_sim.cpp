@@ -12,6 +12,7 @@
 #include "fabric/fabric.h"
 #include "host/service_control.h"
 #include "iscsi/iscsi_name.h"
+#include "protocol/device_report.h"
 #include "share/network_drives_sim.h"
 
 namespace sw::iscsi::sim {
@@ -409,6 +410,134 @@ std::vector<std::string> ToolRuns() {
   Model& m = TheModel();
   std::lock_guard<std::recursive_mutex> lock(m.mutex);
   return m.runs;
+}
+
+namespace {
+
+using protocol::JsonString;
+
+std::string JsonList(const std::vector<std::string>& texts) {
+  std::string out = "[";
+  for (const auto& t : texts) out += (out.size() > 1 ? ", " : "") + JsonString(t);
+  return out + "]";
+}
+
+bool Fail(std::string* error, const std::string& what) {
+  if (error != nullptr) *error = "initiator state: " + what;
+  return false;
+}
+
+bool ReadText(const json::Value& object, const char* key, std::string& out) {
+  const json::Value* v = object.Find(key);
+  if (v == nullptr || !v->IsString()) return false;
+  out = v->AsString();
+  return true;
+}
+
+bool ReadNumber(const json::Value& object, const char* key, std::int64_t lo, std::int64_t hi, std::int64_t& out) {
+  const json::Value* v = object.Find(key);
+  return v != nullptr && v->AsInteger(lo, hi, &out);
+}
+
+bool ReadTexts(const json::Value& object, const char* key, std::vector<std::string>& out) {
+  const json::Value* v = object.Find(key);
+  if (v == nullptr || !v->IsArray()) return false;
+  out.clear();
+  for (const auto& item : v->AsArray()) {
+    if (!item.IsString()) return false;
+    out.push_back(item.AsString());
+  }
+  return true;
+}
+
+const std::vector<json::Value>* ReadArray(const json::Value& object, const char* key) {
+  const json::Value* v = object.Find(key);
+  return v != nullptr && v->IsArray() ? &v->AsArray() : nullptr;
+}
+
+}  // namespace
+
+std::string ExportInitiatorState() {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  std::string out = "{\"initiatorNames\": " + JsonList(m.initiatorNames) + ",\n   \"portals\": [";
+  for (std::size_t i = 0; i < m.portals.size(); ++i) {
+    out += std::string(i ? ", " : "") + "{\"address\": " + JsonString(m.portals[i].address) +
+           ", \"port\": " + std::to_string(m.portals[i].port) + "}";
+  }
+  out += "],\n   \"sessions\": [";
+  for (std::size_t i = 0; i < m.sessions.size(); ++i) {
+    const Session& s = m.sessions[i];
+    out += std::string(i ? ",\n     " : "") + "{\"id\": " + JsonString(s.id) + ", \"target\": " + JsonString(s.target) +
+           ", \"portal\": " + JsonString(s.portalAddress) + ", \"disk\": " + std::to_string(s.disk) +
+           ", \"image\": " + JsonString(s.imagePath) + ", \"sizeBytes\": " + std::to_string(s.sizeBytes) +
+           ", \"active\": " + (s.active ? "true" : "false") + ", \"inUse\": " + (s.inUse ? "true" : "false") + "}";
+  }
+  out += "],\n   \"persistentLogins\": [";
+  for (std::size_t i = 0; i < m.persistentLogins.size(); ++i) {
+    const PersistentLoginSnapshot& p = m.persistentLogins[i];
+    out += std::string(i ? ", " : "") + "{\"target\": " + JsonString(p.targetName) +
+           ", \"initiator\": " + JsonString(p.initiatorInstance) + ", \"portal\": " + JsonString(p.portalAddress) + "}";
+  }
+  out += "],\n   \"persistentDevices\": " + JsonList(m.persistentDevices) +
+         ",\n   \"nextSession\": " + std::to_string(m.nextSession) + "}";
+  return out;
+}
+
+bool ImportInitiatorState(const json::Value& state, std::string* error) {
+  if (!state.IsObject()) return Fail(error, "not an object");
+  Model next;
+  if (!ReadTexts(state, "initiatorNames", next.initiatorNames)) return Fail(error, "initiatorNames");
+  if (!ReadTexts(state, "persistentDevices", next.persistentDevices)) return Fail(error, "persistentDevices");
+  const auto* portals = ReadArray(state, "portals");
+  const auto* sessions = ReadArray(state, "sessions");
+  const auto* logins = ReadArray(state, "persistentLogins");
+  if (portals == nullptr || sessions == nullptr || logins == nullptr) return Fail(error, "a list is missing");
+  for (const auto& p : *portals) {
+    Portal portal;
+    std::int64_t port = 0;
+    if (!ReadText(p, "address", portal.address) || !ReadNumber(p, "port", 0, 65535, port)) return Fail(error, "portal");
+    portal.port = static_cast<std::int32_t>(port);
+    next.portals.push_back(portal);
+  }
+  for (const auto& v : *sessions) {
+    Session s;
+    std::int64_t disk = 0;
+    std::int64_t size = 0;
+    const json::Value* active = v.Find("active");
+    const json::Value* inUse = v.Find("inUse");
+    if (!ReadText(v, "id", s.id) || !ReadText(v, "target", s.target) || !ReadText(v, "portal", s.portalAddress) ||
+        !ReadText(v, "image", s.imagePath) || !ReadNumber(v, "disk", 1, 0x7FFFFFFF, disk) ||
+        !ReadNumber(v, "sizeBytes", 0, std::int64_t{1} << 53, size) || active == nullptr || !active->IsBool() ||
+        inUse == nullptr || !inUse->IsBool()) {
+      return Fail(error, "session");
+    }
+    s.disk = static_cast<int>(disk);
+    s.sizeBytes = static_cast<std::uint64_t>(size);
+    s.active = active->AsBool();
+    s.inUse = inUse->AsBool();
+    next.sessions.push_back(s);
+  }
+  for (const auto& v : *logins) {
+    PersistentLoginSnapshot p;
+    if (!ReadText(v, "target", p.targetName) || !ReadText(v, "initiator", p.initiatorInstance) ||
+        !ReadText(v, "portal", p.portalAddress)) {
+      return Fail(error, "persistent login");
+    }
+    next.persistentLogins.push_back(p);
+  }
+  std::int64_t nextSession = 1;
+  if (!ReadNumber(state, "nextSession", 1, 0xFFFFFFFF, nextSession)) return Fail(error, "nextSession");
+
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  m.initiatorNames = std::move(next.initiatorNames);
+  m.portals = std::move(next.portals);
+  m.sessions = std::move(next.sessions);
+  m.persistentLogins = std::move(next.persistentLogins);
+  m.persistentDevices = std::move(next.persistentDevices);
+  m.nextSession = static_cast<unsigned>(nextSession);
+  return true;
 }
 
 }  // namespace sw::iscsi::sim

@@ -24,6 +24,8 @@
 #include <string>
 #include <vector>
 
+#include "fabric/json.h"
+
 namespace sw::iscsi::sim {
 
 constexpr const char* kDefaultInitiatorName = "iqn.1991-05.com.microsoft:seekwell-host";
@@ -96,5 +98,13 @@ void SetSessionInUse(const std::string& sessionId, bool inUse);
 void SetBindableVolumes(const std::vector<std::string>& volumePaths);
 // Every tool run, as the argument list joined by single blanks.
 std::vector<std::string> ToolRuns();
+
+// The initiator's state (names, portals, sessions with their disks' images, persistent logins and
+// devices) as one JSON object, so that a program run after this one finds the same initiator
+// (disk/machine_state.h). Import replaces that state; false, with the model unchanged, when the
+// value is not such an object. Settings (image folder, disk count, bindable volumes) are not part
+// of it.
+std::string ExportInitiatorState();
+bool ImportInitiatorState(const json::Value& state, std::string* error);
 
 }  // namespace sw::iscsi::sim

@@ -8,6 +8,7 @@
 #include <mutex>
 #include <sstream>
 
+#include "protocol/device_report.h"
 #include "share/network_drives.h"
 #include "share/network_drives_sim.h"
 
@@ -312,6 +313,54 @@ bool UnmountVolumeFromLetter(char letter) {
   if (i < 0 || s.volumes[i].empty()) return false;
   s.volumes[i].clear();
   s.driveTypes[i] = kDriveNoRootDir;
+  return true;
+}
+
+std::string ExportLetterVolumes() {
+  std::lock_guard<std::recursive_mutex> lock(g_mutex);
+  SimState& s = State();
+  std::string out = "[";
+  for (int i = 0; i < 26; ++i) {
+    if (s.volumes[i].empty()) continue;
+    out += std::string(out.size() > 1 ? ",\n   " : "") + "{\"letter\": \"" + static_cast<char>('A' + i) +
+           "\", \"volume\": " + protocol::JsonString(s.volumes[i]) +
+           ", \"driveType\": " + std::to_string(s.driveTypes[i]) + "}";
+  }
+  return out + "]";
+}
+
+bool ImportLetterVolumes(const json::Value& list, std::string* error) {
+  struct Entry {
+    int slot;
+    std::string volume;
+    std::uint32_t type;
+  };
+  std::vector<Entry> entries;
+  auto fail = [&](const char* what) {
+    if (error != nullptr) *error = std::string("letter volumes: ") + what;
+    return false;
+  };
+  if (!list.IsArray()) return fail("not a list");
+  for (const auto& item : list.AsArray()) {
+    const json::Value* letter = item.Find("letter");
+    const json::Value* volume = item.Find("volume");
+    const json::Value* type = item.Find("driveType");
+    std::int64_t driveType = 0;
+    if (letter == nullptr || !letter->IsString() || volume == nullptr || !volume->IsString() ||
+        volume->AsString().empty() || type == nullptr || !type->AsInteger(0, 6, &driveType)) {
+      return fail("entry");
+    }
+    const int slot = LetterSlot(letter->AsString().size() == 1 ? letter->AsString()[0] : '\0');
+    if (slot < 0) return fail("letter");
+    entries.push_back({slot, volume->AsString(), static_cast<std::uint32_t>(driveType)});
+  }
+  std::lock_guard<std::recursive_mutex> lock(g_mutex);
+  SimState& s = State();
+  for (const Entry& e : entries) {
+    s.connections[e.slot].clear();
+    s.volumes[e.slot] = e.volume;
+    s.driveTypes[e.slot] = e.type;
+  }
   return true;
 }
 

@@ -64,6 +64,12 @@ std::string VolumeOnLetter(char letter);
 // Frees a letter that holds a volume; false when it holds none.
 bool UnmountVolumeFromLetter(char letter);
 
+// The letters that hold volumes, as a JSON list of {"letter", "volume", "driveType"}, and back (on
+// top of the fabric's letter table), so that a program run after this one finds the volumes where
+// they were (disk/machine_state.h). Import changes nothing and returns false for a malformed list.
+std::string ExportLetterVolumes();
+bool ImportLetterVolumes(const json::Value& list, std::string* error);
+
 // What Windows' own credential prompt (an Add with kConnectInteractive) answers: return false for a
 // cancelled prompt, or true with the user name and password typed. Default: cancelled.
 using CredentialPrompt = std::function<bool(const std::string& remoteName, std::string& userName,

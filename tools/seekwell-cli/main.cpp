@@ -4,13 +4,14 @@
 // Exit status of discover: 0 done (also when no device answered), 1 the sockets could not be
 // started. Of the commands for one device: 0 done (login: accepted), 1 login refused, 2 the
 // device did not answer, was not found by the discovery pass, or the sockets could not be started.
-// A command line we do not understand: 2.
+// A command line we do not understand: 2. The iSCSI commands are described in iscsi_commands.h.
 
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
 
+#include "iscsi_commands.h"
 #include "protocol/device_report.h"
 #include "protocol/device_text.h"
 #include "protocol/discovery.h"
@@ -36,6 +37,7 @@ struct Options {
   std::string ip;
   std::string netmask;
   std::string gateway;
+  IscsiOptions iscsi;
 };
 
 struct Command {
@@ -51,8 +53,10 @@ const char kUsage[] =
     "       seekwell-cli [--json] [--verbose] --device IP targets\n"
     "       seekwell-cli [--verbose] --device IP set-static --ip A --netmask M --gateway G\n"
     "       seekwell-cli [--verbose] --device IP set-dhcp\n"
+    "%s"
     "Each command for one device starts with a discovery pass.\n"
-    "Exit status: 0 done (login: accepted), 1 login refused, 2 no answer, device not found,\n"
+    "Exit status: 0 done (login: accepted), 1 refused (login, or an iSCSI step), 2 no answer,\n"
+    "device not found, a failure, "
     "or bad command line; discover: 1 when the sockets cannot be started.\n";
 
 void PrintReport(const protocol::DiscoveryReport& r) {
@@ -157,6 +161,9 @@ bool SelectDevice(const Options& options) {
   }
   return true;
 }
+
+const Options* g_iscsiOptions = nullptr;
+bool SelectDeviceForIscsi() { return g_iscsiOptions != nullptr && SelectDevice(*g_iscsiOptions); }
 
 void Shutdown() {
   protocol::ProtocolState& state = protocol::GetProtocolState();
@@ -298,8 +305,39 @@ const Command kCommands[] = {
 };
 
 int Usage(FILE* to, int status) {
-  std::fputs(kUsage, to);
+  std::fprintf(to, kUsage, kIscsiUsage);
   return status;
+}
+
+void ShutdownAfterIscsi() { Shutdown(); }
+
+// "iscsi SUBCOMMAND [TARGET]" with its options checked; the road itself is in iscsi_commands.cpp.
+int RunIscsi(Options& options, const std::vector<std::string>& words) {
+  IscsiOptions& o = options.iscsi;
+  o.json = options.json;
+  o.verbose = options.verbose;
+  o.device = options.device;
+  if (words.size() < 2) return Usage(stderr, kExitUsage);
+  o.command = words[1];
+  const bool named = o.command == "connect" || o.command == "disconnect" || o.command == "prepare";
+  if (!named && o.command != "list") return Usage(stderr, kExitUsage);
+  if (words.size() != (named ? 3u : 2u)) return Usage(stderr, kExitUsage);
+  if (named) o.target = words[2];
+  if (o.command != "connect" && (o.chapUserGiven || o.chapSecretGiven)) return Usage(stderr, kExitUsage);
+  const bool prepareOptions = !o.fileSystem.empty() || !o.size.empty() || o.useMaximum || !o.letter.empty() || o.erase;
+  if (o.command != "prepare" && prepareOptions) return Usage(stderr, kExitUsage);
+  if (o.command == "prepare") {
+    if (o.fileSystem != "ntfs" && o.fileSystem != "fat32") {
+      std::fputs("seekwell-cli: prepare needs --fs ntfs or --fs fat32\n", stderr);
+      return kExitUsage;
+    }
+    if (o.useMaximum && !o.size.empty()) {
+      std::fputs("seekwell-cli: --size and --max exclude each other\n", stderr);
+      return kExitUsage;
+    }
+  }
+  g_iscsiOptions = &options;
+  return RunIscsiCommand(o, DeviceHooks{SelectDeviceForIscsi, ShutdownAfterIscsi});
 }
 
 int Main(int argc, char** argv) {
@@ -321,6 +359,23 @@ int Main(int argc, char** argv) {
                            : arg == "--netmask"  ? options.netmask
                                                  : options.gateway;
       value = argv[++i];
+    } else if (arg == "--chap-user" || arg == "--chap-secret" || arg == "--fs" || arg == "--size" ||
+               arg == "--letter" || arg == "--state") {
+      if (i + 1 >= argc) return Usage(stderr, kExitUsage);
+      IscsiOptions& o = options.iscsi;
+      std::string& value = arg == "--chap-user"     ? o.chapUser
+                           : arg == "--chap-secret" ? o.chapSecret
+                           : arg == "--fs"          ? o.fileSystem
+                           : arg == "--size"        ? o.size
+                           : arg == "--letter"      ? o.letter
+                                                    : o.stateFolder;
+      value = argv[++i];
+      if (arg == "--chap-user") o.chapUserGiven = true;
+      if (arg == "--chap-secret") o.chapSecretGiven = true;
+    } else if (arg == "--max") {
+      options.iscsi.useMaximum = true;
+    } else if (arg == "--erase") {
+      options.iscsi.erase = true;
     } else if (arg == "--help" || arg == "-h") {
       return Usage(stdout, kExitOk);
     } else if (!arg.empty() && arg[0] == '-') {
@@ -328,6 +383,14 @@ int Main(int argc, char** argv) {
     } else {
       words.push_back(arg);
     }
+  }
+  if (!words.empty() && words[0] == "iscsi") {
+    std::uint8_t bytes[4];
+    if (!protocol::ParseIpv4(options.device.c_str(), bytes)) {
+      std::fputs("seekwell-cli: this command needs --device with a dotted IPv4 address\n", stderr);
+      return kExitUsage;
+    }
+    return RunIscsi(options, words);
   }
   if (words.size() != 1) return Usage(stderr, kExitUsage);
   for (const Command& command : kCommands) {

@@ -1,0 +1,128 @@
+// seekwell-cli's iSCSI road against halden-sim: one command after another over one simulated
+// machine kept in a state folder, from the list to a formatted disk and back.
+
+#include <gtest/gtest.h>
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <string>
+
+#include "fabric/json.h"
+#include "net_fixture.h"
+
+namespace sw::nettest {
+namespace {
+
+constexpr const char* kFabric = R"({"devices": [
+  {"name": "CLI-NAS", "address": "10.77.5.1", "nodeId": "02:00:00:00:05:01", "gateway": "10.77.0.1",
+   "announcement": "extended", "iscsi": true, "adminPassword": "", "shares": ["Volume_1"],
+   "targets": [
+     {"name": "iqn.2009-11.com.halden:cli.disk1", "auth": "none", "sizeMiB": 64},
+     {"name": "iqn.2009-11.com.halden:cli.disk2", "auth": "CHAP", "user": "cliuser", "secret": "clisecret123",
+      "sizeMiB": 32},
+     {"name": "iqn.2009-11.com.halden:cli.\"x\" & del", "auth": "none", "sizeMiB": 8}]}]})";
+
+struct CliRun {
+  int status = -1;
+  std::string out;
+};
+
+CliRun Cli(const std::string& environment, const std::string& arguments) {
+  CliRun run;
+  FILE* p = popen((environment + " " + SW_CLI_PATH + " --device 10.77.5.1 " + arguments + " 2>/dev/null").c_str(), "r");
+  if (p == nullptr) return run;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) run.out.append(buffer, n);
+  const int status = pclose(p);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+json::Value Json(const CliRun& run) {
+  json::Value value;
+  json::ParseError error;
+  EXPECT_TRUE(json::Parse(run.out, &value, &error)) << json::Describe(error) << "\n" << run.out;
+  return value;
+}
+
+std::string Active(const CliRun& list, const std::string& name) {
+  const json::Value rows = Json(list);
+  for (const auto& row : rows.AsArray()) {
+    const json::Value* rowName = row.Find("name");
+    if (rowName != nullptr && rowName->AsString() == name) return row.Find("active")->AsString();
+  }
+  return "(no row)";
+}
+
+std::string Shell(const std::string& command) {
+  std::string out;
+  FILE* p = popen((command + " 2>&1").c_str(), "r");
+  if (p == nullptr) return out;
+  char buffer[4096];
+  std::size_t n;
+  while ((n = std::fread(buffer, 1, sizeof buffer, p)) > 0) out.append(buffer, n);
+  out += "exit " + std::to_string(WEXITSTATUS(pclose(p)));
+  return out;
+}
+
+TEST(CliIscsiNetTest, ConnectPrepareAndDisconnectAcrossRuns) {
+  std::string why;
+  ASSERT_TRUE(InTestNamespace(&why)) << why;
+  const std::string fabric = WriteScratchFile("cli-iscsi-fabric", kFabric);
+  Peer sim;
+  ASSERT_TRUE(sim.Start(PeerNamespaces().at(0), HaldenSimPath(), {"--fabric", fabric, "--interface", "eth0"}));
+  const std::string state = fabric + ".state";
+  const std::string env = "SEEKWELL_FABRIC=" + fabric + " SEEKWELL_SIM_STATE=" + state;
+
+  CliRun list = Cli(env, "--json iscsi list");
+  ASSERT_EQ(list.status, 0) << list.out;
+  EXPECT_EQ(Json(list).AsArray().size(), 2u) << "the hostile name gets no row:\n" << list.out;
+  EXPECT_EQ(Active(list, "cli.disk1"), "NO");
+  EXPECT_EQ(Cli(env, "iscsi connect 'iqn.2009-11.com.halden:cli.\"x\" & del'").status, 1);
+
+  // CHAP: the values the device names, checked before any login runs.
+  EXPECT_EQ(Cli(env, "iscsi connect cli.disk2").status, 1);
+  EXPECT_EQ(Cli(env, "iscsi connect cli.disk2 --chap-user cliuser --chap-secret wrongsecret1").status, 1);
+  EXPECT_EQ(Cli(env, "iscsi connect cli.disk2 --chap-user cliuser --chap-secret short").status, 1);
+  EXPECT_EQ(Active(Cli(env, "--json iscsi list"), "cli.disk2"), "NO");
+  EXPECT_EQ(Cli(env, "iscsi connect cli.disk2 --chap-user cliuser --chap-secret clisecret123").status, 0);
+
+  CliRun connect = Cli(env, "--json iscsi connect iqn.2009-11.com.halden:cli.disk1");
+  ASSERT_EQ(connect.status, 0) << connect.out;
+  EXPECT_TRUE(Json(connect).Find("connected")->AsBool());
+  EXPECT_TRUE(Json(connect).Find("newDisk")->AsBool()) << connect.out;
+  list = Cli(env, "--json iscsi list");
+  EXPECT_EQ(Active(list, "cli.disk1"), "YES");
+  EXPECT_EQ(Active(list, "cli.disk2"), "YES");
+
+  EXPECT_EQ(Cli(env, "iscsi prepare cli.disk1 --fs fat32 --max").status, 1) << "64 MiB is too small for FAT32";
+  EXPECT_EQ(Cli(env, "iscsi prepare cli.disk1 --fs ntfs --letter C:").status, 1) << "C: is taken";
+  CliRun prepare = Cli(env, "--json iscsi prepare cli.disk1 --fs ntfs --letter F:");
+  ASSERT_EQ(prepare.status, 0) << prepare.out;
+  EXPECT_EQ(Json(prepare).Find("volume")->AsString(), "F:\\");
+  EXPECT_EQ(Json(prepare).Find("fileSystem")->AsString(), "NTFS");
+  const std::string image = state + "/10.77.5.1_iqn.2009-11.com.halden_cli.disk1.img";
+  EXPECT_NE(Shell("sfdisk --verify " + image).find("exit 0"), std::string::npos) << Shell("sfdisk --dump " + image);
+  const std::string blkid = Shell("blkid -p -O 32256 " + image);
+  EXPECT_NE(blkid.find("TYPE=\"ntfs\""), std::string::npos) << blkid;
+  EXPECT_NE(blkid.find("LABEL=\"iSCSI\""), std::string::npos) << blkid;
+  EXPECT_EQ(Cli(env, "iscsi prepare cli.disk1 --fs ntfs").status, 1) << "a formatted disk needs --erase";
+
+  CliRun disconnect = Cli(env, "--json iscsi disconnect cli.disk1");
+  ASSERT_EQ(disconnect.status, 0) << disconnect.out;
+  EXPECT_FALSE(Json(disconnect).Find("connected")->AsBool());
+  EXPECT_EQ(Cli(env, "iscsi disconnect cli.disk1").status, 1) << "not connected any more";
+  list = Cli(env, "--json iscsi list");
+  EXPECT_EQ(Active(list, "cli.disk1"), "NO");
+  EXPECT_EQ(Active(list, "cli.disk2"), "YES");
+
+  // Back again, the disk keeps its volume and its letter: no new disk, nothing to prepare.
+  connect = Cli(env, "--json iscsi connect cli.disk1");
+  ASSERT_EQ(connect.status, 0) << connect.out;
+  EXPECT_FALSE(Json(connect).Find("newDisk")->AsBool());
+  EXPECT_EQ(Json(connect).Find("volume")->AsString(), "F:\\");
+}
+
+}  // namespace
+}  // namespace sw::nettest
