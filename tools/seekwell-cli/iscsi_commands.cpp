@@ -18,7 +18,7 @@
 #include "disk/partitions.h"
 #include "disk/volume_inventory.h"
 #include "disk/volume_mounts.h"
-#include "disk/whole_disk_size.h"
+#include "disk/partition_sizes.h"
 #include "host/clock.h"
 #include "host/initiator_presence.h"
 #include "iscsi/iscsi_name.h"
@@ -455,7 +455,7 @@ int RunPrepare(Road& road) {
   }
   const auto diskMiB = static_cast<std::uint32_t>(std::min<std::int64_t>(diskSize / 1048576, 0xFFFFFFFFll));
   std::uint32_t requestedMiB = 0;
-  if (auto refusal = disk::CheckWizardSize(o.useMaximum || o.size.empty(), o.size, diskMiB, !ntfs, requestedMiB)) {
+  if (auto refusal = disk::CheckWizardSize(o.useMaximum || o.size.empty(), o.size, diskMiB, {ntfs, !ntfs}, requestedMiB)) {
     SayLines(refusal->text);
     return kRefused;
   }
