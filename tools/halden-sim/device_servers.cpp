@@ -113,6 +113,9 @@ pid_t Spawn(const std::vector<std::string>& argv, const SpawnOptions& o) {
     // A halden-sim that dies without cleaning up takes its daemons along.
     prctl(PR_SET_PDEATHSIG, o.deathSignal);
     if (getppid() != parent) _exit(127);
+    // A session of its own: Samba signals its whole process group when it ends, which would
+    // otherwise be halden-sim's and its caller's.
+    setsid();
     if (!o.binds.empty()) {
       if (unshare(CLONE_NEWNS) != 0) _exit(126);
       if (mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0) _exit(126);

@@ -7,7 +7,9 @@
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -69,7 +71,7 @@ struct Options {
 
 const char kUsage[] =
     "usage: halden-sim [--fabric FILE] [--device NAME | --index N]... [--interface IF]\n"
-    "                  [--ready-file PATH] [--no-servers] [--disk-folder DIR] [--verbose]\n"
+    "                  [--ready-file PATH] [--[no-]servers] [--disk-folder DIR] [--verbose]\n"
     "       halden-sim [--fabric FILE] --list      print \"index address prefix\" per device\n"
     "       halden-sim --print-default-fabric\n"
     "Without --fabric the built-in demo fabric is played. Without --device/--index every device\n"
@@ -108,8 +110,8 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       o->list = true;
     } else if (a == "--print-default-fabric") {
       o->printDefault = true;
-    } else if (a == "--no-servers") {
-      o->servers = false;
+    } else if (a == "--no-servers" || a == "--servers") {
+      o->servers = a == "--servers";
     } else if (a == "--disk-folder") {
       if (!next(&o->diskFolder)) return false;
     } else if (a == "--verbose" || a == "-v") {
@@ -236,6 +238,8 @@ class Simulator {
   void Shutdown() {
     for (auto& s : servers_) s->Stop();
     servers_.clear();
+    while (waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
     if (!stateRoot_.empty()) {
       std::error_code ec;
       std::filesystem::remove_all(stateRoot_, ec);
@@ -265,6 +269,8 @@ class Simulator {
     }
     stateRoot_ = name.data();
     chmod(stateRoot_.c_str(), 0711);
+    // Samba's helpers outlive the smbd that forked them; as their reaper we stop and reap them.
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
     std::string disks = options_.diskFolder;
     if (disks.empty() && std::getenv("SEEKWELL_SIM_DISKS")) disks = std::getenv("SEEKWELL_SIM_DISKS");
     if (disks.empty()) disks = "/tmp/seekwell-sim-disks";
