@@ -529,4 +529,14 @@ bool ReadDevice(const json::Value& object, Device* device, std::string* error) {
 
 const char* DefaultFabricJson() { return kDefaultFabric; }
 
+std::string TargetImageFileName(const std::string& deviceAddress, const std::string& targetName) {
+  std::string file = deviceAddress + "_" + targetName + ".img";
+  for (char& c : file) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    bool plain = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
+    if (!plain) c = '_';
+  }
+  return file;
+}
+
 }  // namespace sw::fabric

@@ -45,6 +45,12 @@ struct Target {
 // The entry text a device reports: name "|" auth "@" user "$" Base64(secret).
 std::string TargetEntryText(const Target& t);
 
+// File name of a target's disk image, which is also its LUN's backing file: the device's address
+// in the fabric, "_", the target name in lower case, every character but a-z 0-9 "-" "." as "_".
+// halden-sim's portal and the simulated initiator's session disk open the same file, so what one
+// side writes the other reads.
+std::string TargetImageFileName(const std::string& deviceAddress, const std::string& targetName);
+
 // What mapping a share to a drive letter asks for. A share listed as a plain string asks for nothing;
 // one given as {"name", "user", "password"} asks for that user (any case) and that password.
 struct ShareAccess {

@@ -107,11 +107,8 @@ std::string ImageFolder(const Model& m) {
 
 // The image of a target's disk: made sparse at the target's size when missing, kept otherwise.
 bool PrepareImage(const Model& m, const Reachable& r, std::string& path) {
-  std::string file = r.portalAddress + "_" + LowerAscii(r.target.name) + ".img";
-  for (char& c : file) {
-    bool plain = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
-    if (!plain) c = '_';
-  }
+  // The portal's address is the device's address in the fabric (discovery matches on it).
+  std::string file = fabric::TargetImageFileName(r.portalAddress, r.target.name);
   std::error_code ec;
   std::filesystem::path folder(ImageFolder(m));
   std::filesystem::create_directories(folder, ec);

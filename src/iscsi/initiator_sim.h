@@ -14,7 +14,8 @@
 //   - a login checks the target (known through a portal), the initiator instance, the portal and,
 //     for a CHAP target, the authentication type, user and secret; it creates a session with one
 //     disk whose image file (sparse, the target's size) lives in the image folder and outlives
-//     the session, so data stay on the "device";
+//     the session, so data stay on the "device"; it is the file halden-sim serves as that
+//     target's LUN when both use the same folder (fabric::TargetImageFileName);
 //   - a failed logout prints a text beginning with "The" after the tool's banner; a successful
 //     one prints no "The".
 // Disk numbers of session disks follow the local disks (disk 0 is the system disk); the lowest

@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdlib>
@@ -87,6 +88,8 @@ bool Peer::Start(const std::string& ns, const std::string& program, std::vector<
   std::string ready = WriteScratchFile("ready", "");
   unlink(ready.c_str());
   std::vector<std::string> argv = {"ip", "netns", "exec", ns, program};
+  const bool servers = std::find(args.begin(), args.end(), "--servers") != args.end();
+  if (program == HaldenSimPath() && !servers) args.push_back("--no-servers");
   argv.insert(argv.end(), args.begin(), args.end());
   argv.push_back("--ready-file");
   argv.push_back(ready);
@@ -97,7 +100,8 @@ bool Peer::Start(const std::string& ns, const std::string& program, std::vector<
     pid_ = -1;
     return false;
   }
-  for (int i = 0; i < 500; ++i) {
+  // Device servers register their NetBIOS name before halden-sim reports ready.
+  for (int i = 0; i < (servers ? 3000 : 500); ++i) {
     if (access(ready.c_str(), F_OK) == 0) return true;
     int status = 0;
     if (waitpid(pid_, &status, WNOHANG) == pid_) {

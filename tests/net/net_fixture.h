@@ -34,6 +34,8 @@ class Peer {
 
   // Starts `program args...` in namespace `ns` with --ready-file appended, and waits up to 5 s
   // for the file to appear. False (and the process reaped) when it exits or never gets ready.
+  // halden-sim runs without its device servers (the quick tests judge the UDP and HTTP sides)
+  // unless `args` hold "--servers"; it then gets 30 s to get them ready.
   bool Start(const std::string& ns, const std::string& program, std::vector<std::string> args);
   void Stop();
   // The program's process (ip netns exec replaces itself with it); -1 when not running.

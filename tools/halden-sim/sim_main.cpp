@@ -2,10 +2,14 @@
 // answers discovery, the login check, share and target queries, static address and DHCP changes
 // on UDP port 13579, and serves a small administration page over HTTP on each device address.
 // Meant to run inside a private network namespace (scripts/netns-run); with --interface it owns
-// that interface's device addresses and really moves a device when its address changes.
+// that interface's device addresses and really moves a device when its address changes. Unless
+// --no-servers, each device also gets its own iSCSI portal and SMB shares (device_servers.h).
 
 #include <arpa/inet.h>
 #include <fcntl.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <signal.h>
@@ -15,14 +19,18 @@
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 #include <map>
+#include <memory>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "device_peer.h"
+#include "device_servers.h"
 #include "fabric/fabric.h"
 #include "sim_net.h"
 
@@ -57,16 +65,22 @@ struct Options {
   bool list = false;
   bool printDefault = false;
   bool verbose = false;
+  bool servers = true;
+  std::string diskFolder;
 };
 
 const char kUsage[] =
     "usage: halden-sim [--fabric FILE] [--device NAME | --index N]... [--interface IF]\n"
-    "                  [--ready-file PATH] [--verbose]\n"
+    "                  [--ready-file PATH] [--[no-]servers] [--disk-folder DIR] [--verbose]\n"
     "       halden-sim [--fabric FILE] --list      print \"index address prefix\" per device\n"
     "       halden-sim --print-default-fabric\n"
     "Without --fabric the built-in demo fabric is played. Without --device/--index every device\n"
     "of the fabric is played. --interface IF puts the device addresses on IF and moves them\n"
-    "there on address changes. Stops on SIGTERM or SIGINT.\n";
+    "there on address changes. Each device with a local address gets an iSCSI portal (tgtd) and\n"
+    "SMB shares (smbd, nmbd) of its own, bound to its address only; --no-servers leaves them out.\n"
+    "LUN backing files go to --disk-folder (default $SEEKWELL_SIM_DISKS, else\n"
+    "/tmp/seekwell-sim-disks), where the simulated initiator finds them. --verbose also prints\n"
+    "each device's server start-up time and memory. Stops on SIGTERM, SIGINT or SIGHUP.\n";
 
 bool ParseOptions(int argc, char** argv, Options* o) {
   for (int i = 1; i < argc; ++i) {
@@ -96,6 +110,10 @@ bool ParseOptions(int argc, char** argv, Options* o) {
       o->list = true;
     } else if (a == "--print-default-fabric") {
       o->printDefault = true;
+    } else if (a == "--no-servers" || a == "--servers") {
+      o->servers = a == "--servers";
+    } else if (a == "--disk-folder") {
+      if (!next(&o->diskFolder)) return false;
     } else if (a == "--verbose" || a == "-v") {
       o->verbose = true;
     } else {
@@ -176,7 +194,7 @@ class Simulator {
     for (size_t i = 0; i < devices_.size(); ++i) {
       if (!OpenDeviceSockets(i)) return false;
     }
-    return true;
+    return !options_.servers || StartServers();
   }
 
   int Run() {
@@ -218,6 +236,15 @@ class Simulator {
   }
 
   void Shutdown() {
+    for (auto& s : servers_) s->Stop();
+    servers_.clear();
+    while (waitpid(-1, nullptr, WNOHANG) > 0) {
+    }
+    if (!stateRoot_.empty()) {
+      std::error_code ec;
+      std::filesystem::remove_all(stateRoot_, ec);
+      stateRoot_.clear();
+    }
     for (auto& c : connections_) close(c.fd);
     connections_.clear();
     for (auto& d : devices_) {
@@ -231,6 +258,60 @@ class Simulator {
   }
 
  private:
+  bool StartServers() {
+    const char* tmp = std::getenv("TMPDIR");
+    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/halden-sim.XXXXXX";
+    std::vector<char> name(pattern.begin(), pattern.end());
+    name.push_back('\0');
+    if (!mkdtemp(name.data())) {
+      Log("cannot make a state folder from " + pattern + ": " + std::strerror(errno));
+      return false;
+    }
+    stateRoot_ = name.data();
+    chmod(stateRoot_.c_str(), 0711);
+    // Samba's helpers outlive the smbd that forked them; as their reaper we stop and reap them.
+    prctl(PR_SET_CHILD_SUBREAPER, 1);
+    std::string disks = options_.diskFolder;
+    if (disks.empty() && std::getenv("SEEKWELL_SIM_DISKS")) disks = std::getenv("SEEKWELL_SIM_DISKS");
+    if (disks.empty()) disks = "/tmp/seekwell-sim-disks";
+    for (size_t i = 0; i < devices_.size(); ++i) {
+      DeviceServers::Settings settings;
+      settings.stateDir = stateRoot_ + "/d" + std::to_string(i);
+      settings.diskFolder = disks;
+      settings.verbose = options_.verbose;
+      servers_.push_back(std::make_unique<DeviceServers>(devices_[i].state.config, settings));
+      const DeviceState& s = devices_[i].state;
+      if (!servers_.back()->Start(s.address, fabric::NetmaskPrefixLength(s.netmask))) return false;
+    }
+    // Ready means answering: the ready file is written only once every server does, or after
+    // the limit (a slow server is logged, the devices are played all the same).
+    auto until = Clock::now() + std::chrono::seconds(20);
+    std::vector<bool> ready(servers_.size(), false);
+    while (true) {
+      bool all = true;
+      for (size_t i = 0; i < servers_.size(); ++i) {
+        if (!ready[i]) ready[i] = servers_[i]->PollReady();
+        all = all && ready[i];
+      }
+      if (all) break;
+      if (Clock::now() >= until) {
+        Log("some device servers were not ready within 20 s");
+        break;
+      }
+      pollfd stop{g_signalPipe[0], POLLIN, 0};
+      if (poll(&stop, 1, 50) == 1) {
+        Log("stopping during start-up");
+        return false;
+      }
+    }
+    if (options_.verbose) {
+      for (size_t i = 0; i < servers_.size(); ++i) {
+        Log(devices_[i].state.config.name + ": " + servers_[i]->Report());
+      }
+    }
+    return true;
+  }
+
   bool OpenDeviceSockets(size_t i) {
     PlayedDevice& d = devices_[i];
     if (d.sender >= 0) close(d.sender);
@@ -334,6 +415,9 @@ class Simulator {
     if (!net::SendTo(d.sender, reply.bytes.data(), reply.bytes.size(), to, kDevicePort)) {
       Log(d.state.config.name + ": send to " + to + " failed: " + std::strerror(errno));
     }
+    if (reply.changesAddress && i < servers_.size()) {
+      servers_[i]->MoveTo(d.state.address, fabric::NetmaskPrefixLength(d.state.netmask));
+    }
     if (reply.changesAddress && ifindex_ != 0) RemoveAddress(oldAddress, oldNetmask);
   }
 
@@ -429,6 +513,8 @@ class Simulator {
   std::vector<PendingReply> pending_;
   std::vector<HttpConnection> connections_;
   std::map<std::string, int> addressUsers_;
+  std::vector<std::unique_ptr<DeviceServers>> servers_;  // parallel to devices_
+  std::string stateRoot_;
   unsigned ifindex_ = 0;
   int receiver_ = -1;
 };
@@ -498,6 +584,7 @@ int Main(int argc, char** argv) {
   sa.sa_handler = OnSignal;
   sigaction(SIGTERM, &sa, nullptr);
   sigaction(SIGINT, &sa, nullptr);
+  sigaction(SIGHUP, &sa, nullptr);
   signal(SIGPIPE, SIG_IGN);
 
   Simulator sim(options, played);
