@@ -7,20 +7,27 @@
 #include <string>
 #include <vector>
 
+#include "app/disk_mgr_dlg.h"
 #include "app/partition_dlg.h"
 #include "app/wizard_dlg.h"
 #include "disk/disk_access.h"
 #include "disk/partitions.h"
+#include "disk/partition_steps.h"
+#include "disk/volume_format.h"
 #include "disk/volume_inventory.h"
+#include "host/clock.h"
 #include "iscsi/command_lines.h"
 #include "iscsi/command_runner.h"
 #include "iscsi/initiator_sim.h"
 #include "protocol/protocol_state.h"
+#include "share/network_drives_sim.h"
 
 namespace sw::app {
 
 namespace {
 constexpr std::uint32_t kFirstPartitionMiB = 256;
+// Half of the first demo disk, so that its bar shows a partition and free space of equal width.
+constexpr std::uint32_t kManagerPartitionMiB = 1024;
 
 class AcceptingPrompts : public disk::DiskPrompts {
  public:
@@ -33,6 +40,56 @@ int SessionDiskOf(const std::string& target) {
     if (s.targetName == target) return s.diskNumber;
   }
   return -1;
+}
+
+// The wizard's table and format with nobody watching: NTFS, every report dropped, waits slept.
+class UnattendedWizard : public disk::FormatDialog, public disk::PartitionProgress {
+ public:
+  ~UnattendedWizard() override { m_members.WaitForWorker(); }
+  disk::FormatDialogKind DialogKind() const override { return disk::FormatDialogKind::Wizard; }
+  disk::FormatMembers& Format() override { return m_members; }
+  bool IsNtfsChecked() override { return true; }
+  bool IsFat32Checked() override { return false; }
+  void ShowMessage(const std::string&) override {}
+  void PostProgress(int) override {}
+  void PostStatus(const std::string&) override {}
+  void PostEnableButton(int, bool) override {}
+  void PostErrorMessage(const std::string&) override {}
+  void PostBeginBusyCursor() override {}
+  void PostRestoreCursor() override {}
+  void PostClose() override {}
+  void ShowProgress(int, const std::string&) override {}
+  void ShowStatus(const std::string&) override {}
+  void Wait(unsigned ms) override { host::SleepMs(ms); }
+
+ private:
+  disk::FormatMembers m_members;
+};
+
+// Logs in every target the device at `portal` offers (CHAP ones with their own credentials).
+bool LoginAllTargets(const std::string& portal) {
+  const fabric::Fabric f = share::sim::CurrentFabric();
+  const fabric::Device* device = f.FindByAddress(portal);
+  if (device == nullptr) return false;
+  for (const fabric::Target& t : device->targets) {
+    const bool chap = t.auth == "chap" || t.auth == "CHAP";
+    const auto login = chap ? iscsi::ChapLoginTargetCommand(t.name, iscsi::sim::kDefaultInitiatorName, t.user, t.secret)
+                            : iscsi::LoginTargetCommand(t.name, iscsi::sim::kDefaultInitiatorName);
+    if (!login || !iscsi::RunCommand(*login)) return false;
+  }
+  return true;
+}
+
+// A table with one `sizeMiB` partition on the disk of `target`, formatted NTFS on the letter
+// Windows gave it, the way the wizard does it; returns once the format has ended.
+bool AddFormattedPartition(const std::string& target, int disk, std::uint32_t sizeMiB) {
+  const disk::SessionDisks sessions = disk::ConnectedSessionDisks();
+  if (!disk::WritePartitionTableForWizard(disk, sizeMiB, sessions)) return false;
+  UnattendedWizard wizard;
+  if (!disk::WaitForTargetLetter(target, wizard)) return false;
+  const bool started = disk::StartWizardFormat(wizard, wizard, target, sessions);
+  wizard.Format().WaitForWorker();
+  return started && disk::WizardFormatCompleted.load();
 }
 
 void OpenPartitionOnFreeSpace(int disk) {
@@ -64,6 +121,14 @@ void RunSimulatedStart() {
   const std::string& target = parts[2];
   protocol::SetSelectedDeviceIp(protocol::GetProtocolState(), portal.c_str());
   if (iscsi::sim::AddSendTargetPortal(portal) != 0) return;
+  if (parts[0] == "manager") {
+    if (!LoginAllTargets(portal)) return;
+    const int disk = SessionDiskOf(target);
+    if (disk <= 0 || !AddFormattedPartition(target, disk, kManagerPartitionMiB)) return;
+    CDiskMgrDlg manager(portal);
+    manager.DoModal();
+    return;
+  }
   const auto login = iscsi::LoginTargetCommand(target, iscsi::sim::kDefaultInitiatorName);
   if (!login || !iscsi::RunCommand(*login)) return;
   const int disk = SessionDiskOf(target);

@@ -187,7 +187,8 @@ bool FindControl(const Session& session, const Args& args, JsonLine& out, HWND& 
     out.Fail("no window \"" + args[1] + "\"");
     return false;
   }
-  control = GetDlgItem(dialog, static_cast<int>(id));
+  // Id 0 names the window itself (its client size, for one).
+  control = id == 0 ? dialog : GetDlgItem(dialog, static_cast<int>(id));
   if (control == nullptr) {
     out.Fail("window \"" + args[1] + "\" has no control " + args[2]);
     return false;
@@ -200,6 +201,17 @@ void DescribeControl(HWND control, JsonLine& out) {
   out.Add("text", WindowText(control));
   out.Add("enabled", IsWindowEnabled(control) != FALSE);
   out.Add("visible", IsWindowVisible(control) != FALSE);
+  RECT client{};
+  GetClientRect(control, &client);
+  // Where it sits in its parent's client area (a scrolled dialog moves its children).
+  RECT placed{};
+  GetWindowRect(control, &placed);
+  HWND parent = GetParent(control);
+  if (parent != nullptr) MapWindowPoints(nullptr, parent, reinterpret_cast<POINT*>(&placed), 2);
+  out.Add("x", static_cast<long long>(placed.left));
+  out.Add("y", static_cast<long long>(placed.top));
+  out.Add("width", static_cast<long long>(client.right));
+  out.Add("height", static_cast<long long>(client.bottom));
 }
 
 // --- Commands.
@@ -457,6 +469,46 @@ void CmdClickRow(Session& session, const Args& args, JsonLine& out) {
   out.Add("y", static_cast<long long>(at.y));
 }
 
+// The pointer is put on the point first, so that the control's hover and leave tracking, which
+// follows the real cursor, sees it inside; then the message goes to the control, posted.
+void CmdMouse(Session& session, const Args& args, JsonLine& out) {
+  long long id = 0, x = 0, y = 0, delta = -WHEEL_DELTA;
+  if (args.size() < 6 || !ParseNumber(args[2], id) || !ParseNumber(args[4], x) || !ParseNumber(args[5], y) ||
+      (args.size() > 6 && !ParseNumber(args[6], delta))) {
+    return out.Fail("usage: mouse <caption> <id | 0> <move|left|right|wheel> <x> <y> [wheel delta]");
+  }
+  HWND dialog = FindWindowByCaption(session, args[1]);
+  if (dialog == nullptr) return out.Fail("no window \"" + args[1] + "\"");
+  HWND target = id == 0 ? dialog : GetDlgItem(dialog, static_cast<int>(id));
+  if (target == nullptr) return out.Fail("window \"" + args[1] + "\" has no control " + args[2]);
+  POINT at{static_cast<LONG>(x), static_cast<LONG>(y)};
+  RECT client{};
+  GetClientRect(target, &client);
+  if (!PtInRect(&client, at)) return out.Fail("the point lies outside the control's client area");
+  POINT screen = at;
+  ClientToScreen(target, &screen);
+  SetCursorPos(screen.x, screen.y);
+  const LPARAM where = MAKELPARAM(at.x, at.y);
+  const std::string& kind = args[3];
+  if (kind == "move") {
+    PostMessageA(target, WM_MOUSEMOVE, 0, where);
+  } else if (kind == "left") {
+    PostMessageA(target, WM_MOUSEMOVE, 0, where);
+    PostMessageA(target, WM_LBUTTONDOWN, MK_LBUTTON, where);
+    PostMessageA(target, WM_LBUTTONUP, 0, where);
+  } else if (kind == "right") {
+    PostMessageA(target, WM_MOUSEMOVE, 0, where);
+    PostMessageA(target, WM_RBUTTONDOWN, MK_RBUTTON, where);
+    PostMessageA(target, WM_RBUTTONUP, 0, where);
+  } else if (kind == "wheel") {
+    PostMessageA(target, WM_MOUSEWHEEL, MAKEWPARAM(0, static_cast<short>(delta)), MAKELPARAM(screen.x, screen.y));
+  } else {
+    return out.Fail("unknown mouse action " + kind);
+  }
+  out.Add("x", static_cast<long long>(screen.x));
+  out.Add("y", static_cast<long long>(screen.y));
+}
+
 void PostCommand(HWND dialog, HWND control) {
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(control), BN_CLICKED), reinterpret_cast<LPARAM>(control));
 }
@@ -635,11 +687,12 @@ const Command kCommands[] = {
     {"wait-gone", CmdWaitGone, "wait-gone <caption> [timeout ms]   wait until no such window is left"},
     {"exists", CmdExists, "exists <caption>                   whether such a window exists now"},
     {"windows", CmdWindows, "windows <caption>                  every visible top-level window with that caption"},
-    {"get", CmdGet, "get <caption> <id>                 a control's class, text, enabled, visible"},
+    {"get", CmdGet, "get <caption> <id>                 a control's class, text, enabled, visible, client size"},
     {"wait-text", CmdWaitText, "wait-text <caption> <id> <text> [timeout ms]  wait for a control's text"},
     {"children", CmdChildren, "children <caption>                 every child control"},
     {"list", CmdList, "list <caption> <id>                a list view's columns, rows and selection"},
     {"click-row", CmdClickRow, "click-row <caption> <id> <row>     click a row with mouse messages (-1: empty space)"},
+    {"mouse", CmdMouse, "mouse <caption> <id|0> <move|left|right|wheel> <x> <y> [delta]  cursor there, message posted"},
     {"click", CmdClick, "click <caption> <id>               press an enabled button (WM_COMMAND, posted)"},
     {"bm-click", CmdBmClick, "bm-click <caption> <id>            post BM_CLICK to a control"},
     {"syscommand", CmdSysCommand, "syscommand <caption> <id>          post WM_SYSCOMMAND (0xF060: the close box)"},
