@@ -15,6 +15,7 @@
 #include "disk/disk_io_sim.h"
 #include "disk/partitions.h"
 #include "host/version_api_sim.h"
+#include "shell_command.h"
 
 namespace sw::disk {
 namespace {
@@ -31,16 +32,7 @@ struct Part {
   std::string type;
 };
 
-std::string Shell(const std::string& command, int* status = nullptr) {
-  std::string out;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-  int rc = pclose(pipe);
-  if (status != nullptr) *status = rc;
-  return out;
-}
+using test::Shell;
 
 std::string Dump(const std::string& image) { return Shell("sfdisk --dump '" + image + "' 2>&1"); }
 

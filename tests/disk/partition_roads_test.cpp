@@ -35,6 +35,7 @@
 #include "iscsi/process_runner_sim.h"
 #include "recording_format_dialog.h"
 #include "share/network_drives_sim.h"
+#include "shell_command.h"
 
 namespace sw::disk {
 namespace {
@@ -44,16 +45,7 @@ namespace fs = std::filesystem;
 constexpr const char* kDevice = "10.77.0.11";
 constexpr const char* kTarget = "iqn.2009-11.com.halden:nas2.disk1";
 
-std::string Shell(const std::string& command, int* status = nullptr) {
-  std::string out;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-  const int rc = pclose(pipe);
-  if (status != nullptr) *status = rc;
-  return out;
-}
+using test::Shell;
 
 bool Verify(const std::string& image) {
   int status = -1;

@@ -19,6 +19,7 @@
 #include "host/clock.h"
 #include "iscsi/process_runner_sim.h"
 #include "recording_format_dialog.h"
+#include "shell_command.h"
 
 namespace sw::disk {
 namespace {
@@ -28,16 +29,7 @@ namespace fs = std::filesystem;
 constexpr std::uint64_t kStart = 63 * 512;
 constexpr std::uint64_t kMiB = 1 << 20;
 
-std::string Shell(const std::string& command, int* status = nullptr) {
-  std::string out;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-  int rc = pclose(pipe);
-  if (status != nullptr) *status = rc;
-  return out;
-}
+using test::Shell;
 
 int Status(const std::string& command) {
   int status = -1;

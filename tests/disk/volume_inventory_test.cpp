@@ -28,6 +28,7 @@
 #include "iscsi/process_runner_sim.h"
 #include "share/network_drives.h"
 #include "share/network_drives_sim.h"
+#include "shell_command.h"
 
 namespace sw::disk {
 namespace {
@@ -39,16 +40,7 @@ constexpr const char* kPlain = "iqn.2009-11.com.halden:nas2.disk1";
 constexpr const char* kChap = "iqn.2009-11.com.halden:nas2.disk2";
 constexpr std::uint64_t kPartitionSectors = 64 * 2048;  // 64 MiB
 
-std::string Shell(const std::string& command, int* status = nullptr) {
-  std::string out;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-  int rc = pclose(pipe);
-  if (status != nullptr) *status = rc;
-  return out;
-}
+using test::Shell;
 
 class VolumeInventoryTest : public ::testing::Test {
  protected:

@@ -26,6 +26,7 @@
 #include "resource.h"
 #include "share/network_drives_sim.h"
 #include "ui/headless.h"
+#include "shell_command.h"
 
 namespace sw::app {
 namespace {
@@ -41,16 +42,7 @@ constexpr const char* kFabric = R"({"devices": [
     {"name": "iqn.2009-11.com.halden:d5", "sizeMiB": 128}, {"name": "iqn.2009-11.com.halden:d6", "sizeMiB": 128},
     {"name": "iqn.2009-11.com.halden:d7", "sizeMiB": 128}]}]})";
 
-std::string Shell(const std::string& command, int* status = nullptr) {
-  std::string out;
-  std::FILE* pipe = popen(command.c_str(), "r");
-  if (pipe == nullptr) return out;
-  char buffer[512];
-  while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
-  const int rc = pclose(pipe);
-  if (status != nullptr) *status = rc;
-  return out;
-}
+using test::Shell;
 
 std::string FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
