@@ -200,6 +200,10 @@ void DescribeControl(HWND control, JsonLine& out) {
   out.Add("text", WindowText(control));
   out.Add("enabled", IsWindowEnabled(control) != FALSE);
   out.Add("visible", IsWindowVisible(control) != FALSE);
+  // Check boxes and radio buttons; a push button answers unchecked.
+  if (ClassOf(control) == "Button") {
+    out.Add("checked", SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED);
+  }
 }
 
 // --- Commands.
