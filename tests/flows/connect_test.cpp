@@ -1,18 +1,25 @@
 // Connecting a target over the headless UI, a fake device and the simulated initiator and disks:
-// the typical road with CHAP from the device click to "YES" and back, the CHAP dialog's checks,
+// the typical road with CHAP from the device click through the real wizard and disk manager to
+// "YES" and back, the CHAP dialog's checks,
 // a cancelled dialog, a disk that already has a volume, the missing initiator name and the login
 // deferred until the started service has refreshed the portals.
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 
 #include "app/device_port.h"
+#include "app/disk_mgr_dlg.h"
 #include "app/seekwell_app.h"
 #include "app/seekwell_dlg.h"
+#include "disk/disk_io_sim.h"
+#include "disk/format_engine_sim.h"
+#include "disk/volume_format.h"
+#include "disk/volume_io_sim.h"
 #include "fabric/fabric.h"
 #include "fake_device_port.h"
 #include "host/module_file_sim.h"
@@ -40,7 +47,7 @@ constexpr const char* kPlainTarget = "iqn.2009-11.com.halden:plain";
 // "CHAP" in capitals asks for CHAP as "chap" does.
 constexpr const char* kFabric = R"({"devices": [
   {"name": "NAS-ISCSI", "address": "10.77.0.11", "iscsi": true, "targets": [
-    {"name": "iqn.2009-11.com.halden:chap", "auth": "CHAP", "user": "nas2chap", "secret": "chapsecret12", "sizeMiB": 16},
+    {"name": "iqn.2009-11.com.halden:chap", "auth": "CHAP", "user": "nas2chap", "secret": "chapsecret12", "sizeMiB": 64},
     {"name": "iqn.2009-11.com.halden:nouser", "auth": "chap", "secret": "chapsecret12", "sizeMiB": 16},
     {"name": "iqn.2009-11.com.halden:plain", "auth": "none", "sizeMiB": 16}]}]})";
 
@@ -68,8 +75,14 @@ class ConnectFlow : public ::testing::Test {
              ("seekwell-connect-flow-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::filesystem::remove_all(images);
     iscsi::sim::SetImageFolder(images.string());
+    disk::sim::ResetSimulatedDisks();
+    disk::sim::ResetVolumes();
+    disk::sim::ResetFormatEngine();
+    disk::NoFormatCompletedYet = true;
   }
   void TearDown() override {
+    disk::sim::ResetVolumes();
+    disk::sim::ResetSimulatedDisks();
     iscsi::sim::WaitForWatchedProcesses();
     iscsi::sim::ResetProcesses();
     host::sim::SetServiceClock(nullptr);
@@ -89,15 +102,18 @@ class ConnectFlow : public ::testing::Test {
     host::sim::SetInitiatorInstall(install);
   }
 
-  void RunApp(std::function<void(CSeekwellDlg&)> script) {
-    hl::ScriptModal(IDD_SEEKWELL_DIALOG, [this, script](ui::CDialog& d) {
+  // `standIns`: the wizard and the disk manager only record what the road asks of them; without,
+  // the real dialogs open and the test scripts them.
+  void RunApp(std::function<void(CSeekwellDlg&)> script, bool standIns = true) {
+    hl::ScriptModal(IDD_SEEKWELL_DIALOG, [this, script, standIns](ui::CDialog& d) {
       auto& dlg = static_cast<CSeekwellDlg&>(d);
-      // Stand-ins for the wizard and the disk manager: they record what the road asks of them.
-      dlg.Iscsi().SetNewDiskDialogs({[this](const std::string& target) {
-                                       wizardCalls.push_back(target);
-                                       return true;
-                                     },
-                                     [this](const std::string& ip) { diskManagerCalls.push_back(ip); }});
+      if (standIns) {
+        dlg.Iscsi().SetNewDiskDialogs({[this](const std::string& target) {
+                                         wizardCalls.push_back(target);
+                                         return true;
+                                       },
+                                       [this](const std::string& ip) { diskManagerCalls.push_back(ip); }});
+      }
       script(dlg);
       hl::Click(dlg, IDC_EXIT);
     });
@@ -110,6 +126,16 @@ class ConnectFlow : public ::testing::Test {
     auto* main = hl::WindowOf(dlg.GetSafeHwnd());
     ASSERT_TRUE(hl::PumpMessagesUntil([&] { return main->timers.count(kTimerIscsi) > 0; }));
     hl::AdvanceClock(main->timers[kTimerIscsi].interval);
+  }
+
+  static std::string Shell(const std::string& command) {
+    std::string out;
+    if (std::FILE* pipe = popen((command + " 2>&1").c_str(), "r")) {
+      char buffer[512];
+      while (std::fgets(buffer, sizeof buffer, pipe) != nullptr) out += buffer;
+      pclose(pipe);
+    }
+    return out;
   }
 
   bool Ran(const std::string& needle) {
@@ -125,10 +151,12 @@ class ConnectFlow : public ::testing::Test {
 };
 
 // The typical road: device click, every row "NO", Connect on the CHAP row, the dialog's checks in
-// their order until the right credentials, the login, the wizard and the disk manager for the new
-// empty disk, "YES"; then Disconnect and "NO" again.
+// their order until the right credentials, the login, the real wizard (NTFS over the whole disk,
+// closed by its format) and the real disk manager showing the new volume, "YES"; then Disconnect
+// and "NO" again, and the image holds a table sfdisk accepts and the NTFS blkid finds.
 TEST_F(ConnectFlow, TypicalRoadWithChap) {
   Install(host::ServiceState::Running);
+  std::string image;
   RunApp([&](CSeekwellDlg& dlg) {
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 0));
     RunRefresh(dlg);
@@ -168,15 +196,48 @@ TEST_F(ConnectFlow, TypicalRoadWithChap) {
       hl::TypeText(chap, IDC_CHAP_SECRET, "chapsecret12");
       ok();
     });
+    std::string wizardTarget, chosenLetter, managerDevice;
+    hl::ScriptModal(IDD_WIZARD, [&](ui::CDialog& wizard) {
+      wizardTarget = hl::Text(wizard, IDC_TARGET_TEXT);
+      const hl::Window* letters = hl::Control(wizard, IDC_NEW_DRIVE);
+      if (letters->curSel >= 0) chosenLetter = letters->items[static_cast<std::size_t>(letters->curSel)];
+      // NTFS over the maximum size, as the wizard offers it.
+      EXPECT_EQ(1, hl::Control(wizard, IDC_NTFS)->check);
+      EXPECT_EQ(1, hl::Control(wizard, IDC_MAX_SPACE)->check);
+      for (const auto& session : iscsi::sim::SessionDisks()) {
+        if (session.targetName == kChapTarget) image = session.imagePath;
+      }
+      ASSERT_TRUE(hl::Click(wizard, ui::kIdOk));
+      EXPECT_TRUE(hl::PumpMessagesUntil([&] { return wizard.HasEnded(); }, 60000)) << hl::Text(wizard, IDC_STATUS);
+      if (!wizard.HasEnded()) hl::Click(wizard, ui::kIdCancel);
+    });
+    hl::ScriptModal(IDD_DISK_MANAGER, [&](ui::CDialog& d) {
+      auto& manager = static_cast<CDiskMgrDlg&>(d);
+      managerDevice = manager.DeviceText();
+      const auto rows = hl::Rows(manager, IDC_DISK_VOLUMES);
+      ASSERT_EQ(1u, rows.size());
+      EXPECT_EQ(chosenLetter, rows[0][2]);
+      EXPECT_EQ("NTFS", rows[0][3]);
+      EXPECT_EQ("chap", rows[0].back());
+      ASSERT_NE(nullptr, manager.Bar(1));
+      const disk::DiskLayoutView& view = manager.Bar(1)->Segments();
+      ASSERT_EQ(1, view.count) << "one partition over the whole disk";
+      EXPECT_EQ("NTFS", view.segments[0].fileSystem);
+      EXPECT_EQ(chosenLetter, view.segments[0].volumePath);
+      hl::CloseBox(manager);
+    });
     ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
-    EXPECT_EQ(0, hl::PendingScripts());
-    EXPECT_EQ(4u, hl::MessageBoxes().size());
+    EXPECT_EQ(0, hl::PendingScripts()) << "the CHAP dialog, the wizard and the disk manager each opened";
+    EXPECT_EQ("chap", wizardTarget);
+    EXPECT_EQ(kDevice, managerDevice);
+    ASSERT_EQ(3u, chosenLetter.size());
+    EXPECT_TRUE(disk::WizardFormatCompleted.load());
+    EXPECT_EQ(4u, hl::MessageBoxes().size()) << "none from the wizard or the manager";
     for (const auto& box : hl::MessageBoxes()) EXPECT_EQ("Corvane's Halden Seekwell", box.caption);
     EXPECT_TRUE(Ran(std::string("logintarget ") + kChapTarget + " t * * " + iscsi::sim::kDefaultInitiatorName +
                     " * * * * * * * * nas2chap chapsecret12 1 * 0"));
     EXPECT_TRUE(Ran(std::string("persistentlogintarget ") + kChapTarget));
-    EXPECT_EQ(Texts{kChapTarget}, wizardCalls);
-    EXPECT_EQ(Texts{kDevice}, diskManagerCalls);
+    EXPECT_TRUE(Ran("iscsicli AddPersistentDevice " + chosenLetter));
     EXPECT_EQ(1, dlg.Iscsi().Login().ChapLoginResult);
     EXPECT_EQ(0, hl::CurrentCursorResource());
 
@@ -190,7 +251,15 @@ TEST_F(ConnectFlow, TypicalRoadWithChap) {
     EXPECT_EQ((Rows{{"chap", "NO"}, {"nouser", "NO"}, {"plain", "NO"}}), hl::Rows(dlg, IDC_TARGET_LIST));
     EXPECT_TRUE(iscsi::sim::Snapshot().sessions.empty());
     EXPECT_TRUE(iscsi::sim::Snapshot().persistentLogins.empty());
-  });
+  }, false);
+  ASSERT_FALSE(image.empty());
+  EXPECT_EQ("", Shell("sfdisk --verify -q '" + image + "'"));
+  const std::string start = Shell("sfdisk --dump '" + image + "' | sed -n 's/.*start= *\\([0-9]*\\),.*/\\1/p'");
+  ASSERT_FALSE(start.empty());
+  const std::string blkid = Shell("blkid -p -o export -s TYPE -s LABEL -O $((" + start.substr(0, start.find('\n')) +
+                                  " * 512)) '" + image + "'");
+  EXPECT_NE(std::string::npos, blkid.find("TYPE=ntfs\n")) << blkid;
+  EXPECT_NE(std::string::npos, blkid.find("LABEL=iSCSI\n")) << blkid;
 }
 
 // An entry without '$' gives an empty user, which the dialog requires; cancelling then ends the

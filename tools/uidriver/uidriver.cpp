@@ -212,6 +212,10 @@ void DescribeControl(HWND control, JsonLine& out) {
   out.Add("y", static_cast<long long>(placed.top));
   out.Add("width", static_cast<long long>(client.right));
   out.Add("height", static_cast<long long>(client.bottom));
+  // Check boxes and radio buttons; a push button answers unchecked.
+  if (ClassOf(control) == "Button") {
+    out.Add("checked", SendMessageA(control, BM_GETCHECK, 0, 0) == BST_CHECKED);
+  }
 }
 
 // --- Commands.
