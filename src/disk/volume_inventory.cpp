@@ -155,13 +155,8 @@ std::vector<iscsi::SessionDevicesRecord> QuerySessions() {
 }  // namespace
 
 std::string CapacityText(std::uint64_t bytes) {
-  std::uint64_t whole = bytes >> 30;
-  std::uint64_t hundredths = (((bytes & ((1ull << 30) - 1)) + 6291455ull) * 100ull) >> 30;
-  // Every whole-disk partition ends just below a gibibyte: uncarried it would read "0.100 Gb".
-  if (hundredths >= 100) {
-    ++whole;
-    hundredths -= 100;
-  }
+  const std::uint64_t whole = bytes >> 30;
+  const std::uint64_t hundredths = (((bytes & ((1ull << 30) - 1)) + 6291455ull) * 100ull) >> 30;
   char text[48];
   std::snprintf(text, sizeof text, "%llu.%02llu Gb", static_cast<unsigned long long>(whole),
                 static_cast<unsigned long long>(hundredths));

