@@ -12,9 +12,11 @@ namespace sw::disk {
 // True where a state folder means something (the simulated Windows).
 bool MachineStateInFolder();
 
-// Makes `folder` (created when missing) the home of the disk images and loads what an earlier run
-// saved there; a folder without a saved state starts a fresh machine. False, with `error` set,
-// when the folder cannot be made or its state cannot be read (nothing is loaded then).
+// Makes `folder` (created when missing) the home of the disk images, unless SEEKWELL_SIM_DISKS
+// names the devices' LUN files (then the images are those and the folder holds only the state),
+// and loads what an earlier run saved there; a folder without a saved state starts a fresh
+// machine. False, with `error` set, when the folder cannot be made or its state cannot be read
+// (nothing is loaded then).
 bool LoadMachineState(const std::string& folder, std::string* error);
 
 // Writes the state into `folder` (replacing the earlier one as a whole). False, with `error` set,

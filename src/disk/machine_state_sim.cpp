@@ -1,6 +1,6 @@
 // Simulated backend of the machine state: one JSON file in the folder holds what the simulated
 // initiator, the letter table and the volume model must keep between runs; the disk images lie
-// beside it.
+// beside it unless SEEKWELL_SIM_DISKS names the devices' own folder.
 
 #include <filesystem>
 #include <fstream>
@@ -32,7 +32,9 @@ bool LoadMachineState(const std::string& folder, std::string* error) {
   std::filesystem::create_directories(folder, ec);
   if (ec || !std::filesystem::is_directory(folder, ec)) return Fail(error, folder + ": the folder cannot be made");
   const std::filesystem::path file = std::filesystem::path(folder) / kStateFile;
-  iscsi::sim::SetImageFolder(folder);
+  // The devices' LUN files, when an emulator shares them, are the session disks themselves: a
+  // copy here would hide what the program writes from the portal.
+  iscsi::sim::SetFallbackImageFolder(folder);
   if (!std::filesystem::exists(file, ec)) return true;
   std::ifstream in(file, std::ios::binary);
   std::stringstream text;

@@ -49,6 +49,7 @@ struct Model {
   std::vector<std::string> bindableVolumes;
   std::vector<std::string> runs;
   std::string imageFolder;
+  std::string fallbackImageFolder;
   int localDisks = 1;
   unsigned nextSession = 1;
 };
@@ -100,6 +101,7 @@ std::string ImageFolder(const Model& m) {
   if (!m.imageFolder.empty()) return m.imageFolder;
   const char* fromEnvironment = std::getenv("SEEKWELL_SIM_DISKS");
   if (fromEnvironment != nullptr && *fromEnvironment != '\0') return fromEnvironment;
+  if (!m.fallbackImageFolder.empty()) return m.fallbackImageFolder;
   std::error_code ec;
   auto temp = std::filesystem::temp_directory_path(ec);
   return ((ec ? std::filesystem::path(".") : temp) / "seekwell-sim-disks").string();
@@ -359,6 +361,7 @@ void ResetInitiator() {
   m.bindableVolumes.clear();
   m.runs.clear();
   m.imageFolder.clear();
+  m.fallbackImageFolder.clear();
   m.localDisks = 1;
   m.nextSession = 1;
 }
@@ -373,6 +376,12 @@ void SetImageFolder(const std::string& folder) {
   Model& m = TheModel();
   std::lock_guard<std::recursive_mutex> lock(m.mutex);
   m.imageFolder = folder;
+}
+
+void SetFallbackImageFolder(const std::string& folder) {
+  Model& m = TheModel();
+  std::lock_guard<std::recursive_mutex> lock(m.mutex);
+  m.fallbackImageFolder = folder;
 }
 
 void SetLocalDiskCount(int count) {

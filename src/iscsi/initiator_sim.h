@@ -87,9 +87,13 @@ std::vector<SessionDisk> SessionDisks();
 // Controls.
 void ResetInitiator();  // no portals, sessions, logins, devices; default names, folder and disk count
 void SetInitiatorNames(const std::vector<std::string>& names);
-// Folder of the disk images; default SEEKWELL_SIM_DISKS, else "seekwell-sim-disks" in the
-// temporary folder. Created when the first image is made.
+// Folder of the disk images; default SEEKWELL_SIM_DISKS, else the fallback folder, else
+// "seekwell-sim-disks" in the temporary folder. Created when the first image is made.
 void SetImageFolder(const std::string& folder);
+// The folder for the images when neither SetImageFolder nor SEEKWELL_SIM_DISKS names one. A
+// program that keeps its state in a folder puts the images there, yet still uses the devices'
+// own LUN files when an emulator shares them through SEEKWELL_SIM_DISKS.
+void SetFallbackImageFolder(const std::string& folder);
 void SetLocalDiskCount(int count);  // default 1
 // The Active value of the connection statistics of every session to `target`.
 void SetConnectionActive(const std::string& target, bool active);

@@ -73,7 +73,8 @@ TEST(CliIscsiNetTest, ConnectPrepareAndDisconnectAcrossRuns) {
   Peer sim;
   ASSERT_TRUE(sim.Start(PeerNamespaces().at(0), HaldenSimPath(), {"--fabric", fabric, "--interface", "eth0"}));
   const std::string state = fabric + ".state";
-  const std::string env = "SEEKWELL_FABRIC=" + fabric + " SEEKWELL_SIM_STATE=" + state;
+  const std::string disks = fabric + ".disks";  // the devices' LUN files, as halden-sim shares them
+  const std::string env = "SEEKWELL_FABRIC=" + fabric + " SEEKWELL_SIM_STATE=" + state + " SEEKWELL_SIM_DISKS=" + disks;
 
   CliRun list = Cli(env, "--json iscsi list");
   ASSERT_EQ(list.status, 0) << list.out;
@@ -102,7 +103,8 @@ TEST(CliIscsiNetTest, ConnectPrepareAndDisconnectAcrossRuns) {
   ASSERT_EQ(prepare.status, 0) << prepare.out;
   EXPECT_EQ(Json(prepare).Find("volume")->AsString(), "F:\\");
   EXPECT_EQ(Json(prepare).Find("fileSystem")->AsString(), "NTFS");
-  const std::string image = state + "/10.77.5.1_iqn.2009-11.com.halden_cli.disk1.img";
+  const std::string image = disks + "/10.77.5.1_iqn.2009-11.com.halden_cli.disk1.img";
+  EXPECT_EQ(Shell("ls " + state + " | grep -c img"), "0\nexit 1") << "the state folder holds no copy of a disk";
   EXPECT_NE(Shell("sfdisk --verify " + image).find("exit 0"), std::string::npos) << Shell("sfdisk --dump " + image);
   const std::string blkid = Shell("blkid -p -O 32256 " + image);
   EXPECT_NE(blkid.find("TYPE=\"ntfs\""), std::string::npos) << blkid;

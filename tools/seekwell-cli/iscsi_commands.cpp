@@ -45,7 +45,8 @@ const char kIscsiUsage[] =
     "target's disk one partition over the whole disk (or --size MiB), a drive letter and a quick\n"
     "format labelled iSCSI; a disk that holds partitions is refused unless --erase is given.\n"
     "On the simulated Windows the machine's state and disk images live in --state DIR (or\n"
-    "SEEKWELL_SIM_STATE; default: seekwell-sim-state in the temporary folder).\n";
+    "SEEKWELL_SIM_STATE; default: seekwell-sim-state in the temporary folder); with\n"
+    "SEEKWELL_SIM_DISKS set, the disks are the LUN files in that folder (halden-sim's).\n";
 
 namespace {
 
