@@ -11,19 +11,21 @@ namespace {
 HWND H(NativeHandle h) { return static_cast<HWND>(h); }
 const char kWndProp[] = "SwCWnd";
 
+// The bound CWnd's handler, if any; exceptions never cross the window procedure.
+bool Dispatch(CWnd* wnd, UINT message, WPARAM wParam, LPARAM lParam, Lresult& result) {
+  if (!wnd) return false;
+  try {
+    return wnd->WindowProc(message, wParam, lParam, result);
+  } catch (...) {
+    return false;
+  }
+}
+
 LRESULT CALLBACK SubclassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   auto* wnd = static_cast<CWnd*>(GetPropA(hwnd, kWndProp));
   auto* old = reinterpret_cast<WNDPROC>(GetPropA(hwnd, "SwOldProc"));
-  if (wnd) {
-    Lresult result = 0;
-    bool handled = false;
-    try {
-      handled = wnd->WindowProc(message, wParam, lParam, result);
-    } catch (...) {
-      handled = false;  // exceptions never cross the window procedure
-    }
-    if (handled) return result;
-  }
+  Lresult result = 0;
+  if (Dispatch(wnd, message, wParam, lParam, result)) return result;
   if (message == WM_NCDESTROY) {
     SetWindowLongPtrA(hwnd, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(old));
     RemovePropA(hwnd, kWndProp);
@@ -303,16 +305,8 @@ LRESULT CALLBACK ControlClassProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM
     }
   }
   auto* wnd = static_cast<CWnd*>(GetPropA(hwnd, kWndProp));
-  if (wnd) {
-    Lresult result = 0;
-    bool handled = false;
-    try {
-      handled = wnd->WindowProc(message, wParam, lParam, result);
-    } catch (...) {
-      handled = false;  // exceptions never cross the window procedure
-    }
-    if (handled) return result;
-  }
+  Lresult result = 0;
+  if (Dispatch(wnd, message, wParam, lParam, result)) return result;
   if (message == WM_NCDESTROY) {
     RemovePropA(hwnd, kWndProp);
     RemovePropA(hwnd, "SwOldProc");
