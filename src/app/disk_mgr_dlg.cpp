@@ -8,6 +8,7 @@
 #include "disk/disk_access.h"
 #include "disk/partition_operations.h"
 #include "disk/volume_mounts.h"
+#include "iscsi/command_lines.h"
 #include "iscsi/command_runner.h"
 #include "resource.h"
 #include "share/drive_connection_table.h"
@@ -24,9 +25,7 @@ constexpr unsigned kLvisSelectedMask = ui::kLvisSelected;
 class PartitionDialogRunner : public PartitionDialogOpener {
  public:
   bool OpenPartitionDialog(ui::CWnd* parent, const disk::PartitionRequest& r) override {
-    return app::OpenPartitionDialog(r.availableMiB, r.calls == disk::LayoutCalls::Legacy ? 0 : 1, r.disk, r.slot,
-                                    r.newNumber, r.regionStart, r.regionLength, parent)
-        .partitionChanged;
+    return app::OpenPartitionDialog(r, parent).partitionChanged;
   }
 };
 
@@ -334,7 +333,7 @@ void CDiskMgrDlg::OnMount() {
   if (select.Assigned() && entry) {
     // The entry read before the change names the old path; the persistent device is the new one.
     auto now = disk::FindDiskVolume(entry->diskNumber, entry->partitionNumber);
-    if (now) iscsi::RunCommand(disk::AddPersistentDeviceCommand(now->volumePath));
+    if (now) iscsi::RunIfBuilt(iscsi::AddPersistentDeviceCommand(now->volumePath));
   }
   Reopen();
 }

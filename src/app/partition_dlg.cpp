@@ -64,6 +64,10 @@ PartitionDialogResult OpenPartitionDialog(std::uint32_t availableMiB, int callSe
   request.newNumber = newNumber;
   request.regionStart = regionStart;
   request.regionLength = regionLength;
+  return OpenPartitionDialog(request, parent);
+}
+
+PartitionDialogResult OpenPartitionDialog(const disk::PartitionRequest& request, ui::CWnd* parent) {
   CPartition dialog(request, parent);
   PartitionDialogResult result;
   result.result = dialog.DoModal();

@@ -38,5 +38,7 @@ struct PartitionDialogResult {
 PartitionDialogResult OpenPartitionDialog(std::uint32_t availableMiB, int callSet, std::int32_t disk, int slot,
                                           std::uint32_t newNumber, std::int64_t regionStart,
                                           std::int64_t regionLength, ui::CWnd* parent = nullptr);
+// The same for a request the Add checks prepared.
+PartitionDialogResult OpenPartitionDialog(const disk::PartitionRequest& request, ui::CWnd* parent = nullptr);
 
 }  // namespace sw::app

@@ -102,9 +102,7 @@ void OpenPartitionOnFreeSpace(int disk) {
     const disk::AddPreparation add =
         disk::PrepareAddPartition(disk, read.regions, static_cast<int>(row), sessions, prompts);
     if (add.outcome != disk::AddOutcome::Ready) return;
-    const disk::PartitionRequest& r = add.request;
-    OpenPartitionDialog(r.availableMiB, static_cast<int>(r.calls), r.disk, r.slot, r.newNumber, r.regionStart,
-                        r.regionLength);
+    OpenPartitionDialog(add.request);
     return;
   }
 }

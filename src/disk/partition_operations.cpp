@@ -5,6 +5,7 @@
 #include "host/clock.h"
 
 #include "disk/volume_mounts.h"
+#include "iscsi/command_lines.h"
 #include "iscsi/command_runner.h"
 
 namespace sw::disk {
@@ -76,7 +77,7 @@ CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dia
   if (!dialog.IsNtfsChecked() && !dialog.IsFat32Checked()) return CreateOutcome::FormatRefused;
   if (extendedPath) progress.ShowProgress(40, ProgressText(40));
   const bool started = StartVolumeFormat(dialog, {volume->volumePath, volume->diskNumber}, sessions);
-  iscsi::RunCommand(AddPersistentDeviceCommand(volume->volumePath));
+  iscsi::RunIfBuilt(iscsi::AddPersistentDeviceCommand(volume->volumePath));
   return started ? CreateOutcome::FormatStarted : CreateOutcome::FormatRefused;
 }
 
@@ -88,7 +89,7 @@ CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dia
 bool DeletePartition(std::int32_t disk, std::int32_t number, const std::string& volumePath,
                      const SessionDisks& sessions, DiskPrompts& prompts, const RandomSource& random) {
   const bool written = DeletePartitionEntry(disk, number, sessions, prompts, random, [&] {
-    iscsi::RunCommand(RemovePersistentDeviceCommand(volumePath));
+    iscsi::RunIfBuilt(iscsi::RemovePersistentDeviceCommand(volumePath));
   });
   if (written) WaitForDiskVolume(disk, 0);
   return written;

@@ -383,12 +383,4 @@ WizardEraseCheck CheckWizardErase(std::int32_t disk, const std::vector<Partition
   return check;
 }
 
-std::string AddPersistentDeviceCommand(const std::string& volumePath) {
-  return "iscsicli AddPersistentDevice " + volumePath;
-}
-
-std::string RemovePersistentDeviceCommand(const std::string& volumePath) {
-  return "iscsicli RemovePersistentDevice " + volumePath;
-}
-
 }  // namespace sw::disk

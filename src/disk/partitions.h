@@ -178,8 +178,4 @@ std::string DescribeErasedContents(std::int32_t disk, const DriveLayout& layout,
                                    const std::vector<PartitionVolume>& volumes);
 WizardEraseCheck CheckWizardErase(std::int32_t disk, const std::vector<PartitionVolume>& volumes);
 
-// "iscsicli AddPersistentDevice " / "iscsicli RemovePersistentDevice " and the volume path.
-std::string AddPersistentDeviceCommand(const std::string& volumePath);
-std::string RemovePersistentDeviceCommand(const std::string& volumePath);
-
 }  // namespace sw::disk

@@ -5,6 +5,7 @@
 #include "disk/format_engine.h"
 #include "disk/partitions.h"
 #include "host/clock.h"
+#include "iscsi/command_lines.h"
 #include "iscsi/command_runner.h"
 
 namespace sw::disk {
@@ -70,7 +71,7 @@ void ReportDone(FormatSlot& slot, FormatDialog& dialog, bool succeeded) {
     dialog.PostClose();
   } else {
     dialog.PostStatus(kFormatSucceededText);
-    iscsi::RunCommand(AddPersistentDeviceCommand(dialog.Format().volumePath));
+    iscsi::RunIfBuilt(iscsi::AddPersistentDeviceCommand(dialog.Format().volumePath));
     host::SleepMs(500);
     EnableOkAndCancel(dialog);
     slot.finished.store(true);

@@ -4,6 +4,7 @@
 
 #include "disk/volume_io.h"
 #include "host/clock.h"
+#include "iscsi/command_lines.h"
 #include "iscsi/command_runner.h"
 
 namespace sw::disk {
@@ -50,7 +51,7 @@ bool ReassignDriveLetter(const VolumeRecord& entry, const std::string& drivePath
 
 bool UnmountVolume(const VolumeRecord& row, const SessionDisks& sessions) {
   if (!sessions.Contains(row.diskNumber)) return false;
-  iscsi::RunCommand(RemovePersistentDeviceCommand(row.volumePath));
+  iscsi::RunIfBuilt(iscsi::RemovePersistentDeviceCommand(row.volumePath));
   return volume_io::DeleteMountPoint(row.volumePath);
 }
 
@@ -63,7 +64,7 @@ bool MountVolume(const VolumeRecord& entry, const std::string& drivePath, const 
   if (!AssignDriveLetter(entry, drivePath, sessions)) return false;
   // The entry read before the change still names the old path; the persistent device is the new one.
   auto now = FindDiskVolume(entry.diskNumber, entry.partitionNumber);
-  iscsi::RunCommand(AddPersistentDeviceCommand(now ? now->volumePath : drivePath));
+  iscsi::RunIfBuilt(iscsi::AddPersistentDeviceCommand(now ? now->volumePath : drivePath));
   return true;
 }
 

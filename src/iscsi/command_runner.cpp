@@ -23,4 +23,6 @@ int RunAndNotify(std::function<void(ProcessHandle)> notify) {
   return StartWatchedProcess(kIpconfigCommandLine, std::move(notify)) ? 1 : 0;
 }
 
+bool RunIfBuilt(const std::optional<std::string>& commandLine) { return commandLine && RunCommand(*commandLine); }
+
 }  // namespace sw::iscsi

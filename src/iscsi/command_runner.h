@@ -4,6 +4,7 @@
 // through a callback that the dialog layer turns into the registered window message).
 
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "iscsi/process_runner.h"
@@ -21,6 +22,8 @@ std::string& CommandOutput();
 // True when the child was created (and has ended). When the command line holds "logouttarget"
 // after its first character, everything the child printed is appended to CommandOutput.
 bool RunCommand(const std::string& commandLine);
+// A command line from a template builder, run when the builder accepted its values; false otherwise.
+bool RunIfBuilt(const std::optional<std::string>& commandLine);
 
 // Starts "ipconfig /all"; when it ends, `notify` is called on the waiter thread with the process
 // handle (the receiver closes it with CloseProcessHandle). 1 when started, 0 when not (no call

@@ -17,6 +17,7 @@
 #include "disk/partitions.h"
 #include "disk/volume_format.h"
 #include "host/clock.h"
+#include "iscsi/command_lines.h"
 #include "iscsi/process_runner_sim.h"
 #include "recording_format_dialog.h"
 #include "shell_command.h"
@@ -163,7 +164,7 @@ TEST_F(FormatImageTest, FormatsWriteCheckedFileSystemsInsideThePartitionOnly) {
       EXPECT_FALSE(NoFormatCompletedYet.load());
     } else {
       EXPECT_TRUE(WizardFormatCompleted.load());
-      EXPECT_EQ(AddPersistentDeviceCommand("e:\\"), iscsi::sim::ProcessLaunches().back());
+      EXPECT_EQ(iscsi::AddPersistentDeviceCommand("e:\\").value(), iscsi::sim::ProcessLaunches().back());
     }
 
     std::string blkid = Blkid();

@@ -239,7 +239,7 @@ TEST_F(PartitionDialogsFlow, WizardPartitionsFormatsAndClosesOnAnEmptyDisk) {
   int waits = 0;
   for (const std::string& line : hl::Log()) waits += line == "wait-painting 1000";
   EXPECT_GE(waits, 2);
-  EXPECT_EQ(disk::AddPersistentDeviceCommand(chosen), iscsi::sim::ProcessLaunches().back());
+  EXPECT_EQ(iscsi::AddPersistentDeviceCommand(chosen).value(), iscsi::sim::ProcessLaunches().back());
 }
 
 // Add on a disk with free space: the Partition dialog's FAT32 partition over all of it, formatted,
