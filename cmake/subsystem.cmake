@@ -4,9 +4,11 @@
 #   foo_posix.cpp    real POSIX where Linux has the service (native builds only)
 #   foo_headless.cpp the in-memory UI backend (native builds only)
 #   foo_sim.cpp      the simulated Windows service
+#   foo_wine.cpp     what the simulated Windows needs of the machine it runs on, when that is Wine
+#                    (Windows builds of the simulated flavour only)
 # Each subsystem yields object libraries: sw_<name> (core), sw_<name>_real and sw_<name>_sim
 # (one backend per port), compiled against the layers the subsystem may use (below). Native builds have one flavour: posix/headless where it exists, else sim.
-# On Windows, "real" takes the _win32 files and "sim" takes _sim where it exists, else _win32.
+# On Windows, "real" takes the _win32 files and "sim" takes _wine, else _sim, else _win32.
 
 # The layers: which subsystems each one may include and link besides itself (what those use follows).
 # The core sits at the bottom, the dialog framework above it, the application on top. Each
@@ -22,6 +24,9 @@ set(SW_USES_disk base fabric host protocol share iscsi)
 set(SW_USES_ui base host)
 set(SW_USES_app base fabric host protocol share iscsi disk ui)
 set(SW_SUBSYSTEMS base fabric protocol host share iscsi disk ui app)
+# The simulated Windows is no layer of the program: only the simulated backends (*_sim.cpp) and the
+# tests see it, never the core, the real backends or the dialogs.
+set(SW_USES_winsim base fabric)
 
 # `out`: the given subsystems and everything they use, directly or not.
 function(sw_layer_closure out)
@@ -62,7 +67,7 @@ function(sw_subsystem name)
   set(ports "")
   foreach(f ${sources})
     get_filename_component(stem ${f} NAME_WE)
-    if(stem MATCHES "^(.*)_(win32|posix|headless|sim)$")
+    if(stem MATCHES "^(.*)_(win32|posix|headless|sim|wine)$")
       list(APPEND ports ${CMAKE_MATCH_1})
       set(has_${CMAKE_MATCH_1}_${CMAKE_MATCH_2} ${f})
     else()
@@ -77,7 +82,9 @@ function(sw_subsystem name)
       if(has_${p}_win32)
         list(APPEND real ${has_${p}_win32})
       endif()
-      if(has_${p}_sim)
+      if(has_${p}_wine)
+        list(APPEND sim ${has_${p}_wine})
+      elseif(has_${p}_sim)
         list(APPEND sim ${has_${p}_sim})
       elseif(has_${p}_win32)
         list(APPEND sim ${has_${p}_win32})
@@ -96,6 +103,15 @@ function(sw_subsystem name)
     set(sim ${real})
   endif()
   sw_layer_include_dir(layer_dir ${name} ${name})
+  # The simulated backends alone may include the simulated machine (and what it uses).
+  if(NOT name STREQUAL "winsim")
+    sw_layer_include_dir(machine_dir winsim-access winsim)
+    foreach(f ${real} ${sim})
+      if(f MATCHES "_sim\\.cpp$")
+        set_source_files_properties(${f} PROPERTIES INCLUDE_DIRECTORIES ${machine_dir})
+      endif()
+    endforeach()
+  endif()
   foreach(part core real sim)
     if(part STREQUAL "core")
       set(lib sw_${name})
@@ -139,6 +155,15 @@ function(sw_link target flavour)
   endforeach()
   if("ui" IN_LIST subsystems)
     list(APPEND libs sw_resources_text)
+  endif()
+  # Simulated backends translate to the one simulated machine: native builds carry them in every
+  # flavour, Windows builds in the sim flavour only.
+  if(NOT SW_WINDOWS OR flavour STREQUAL "sim")
+    foreach(lib sw_winsim sw_fabric sw_base)
+      if(TARGET ${lib} AND NOT lib IN_LIST libs)
+        list(APPEND libs ${lib})
+      endif()
+    endforeach()
   endif()
   target_link_libraries(${target} PRIVATE ${libs})
   target_include_directories(${target} PRIVATE ${include_dir})

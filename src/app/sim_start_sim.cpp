@@ -1,8 +1,7 @@
-// Simulated backend of the start-up road: reads SEEKWELL_SIM_OPEN (see sim_start.h).
+// Simulated backend of the start-up road: the simulated machine's SEEKWELL_SIM_OPEN (see sim_start.h).
 
 #include "app/sim_start.h"
 
-#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,9 +17,8 @@
 #include "host/clock.h"
 #include "iscsi/command_lines.h"
 #include "iscsi/command_runner.h"
-#include "iscsi/initiator_sim.h"
 #include "protocol/protocol_state.h"
-#include "share/network_drives_sim.h"
+#include "winsim/machine.h"
 
 namespace sw::app {
 
@@ -36,7 +34,7 @@ class AcceptingPrompts : public disk::DiskPrompts {
 };
 
 int SessionDiskOf(const std::string& target) {
-  for (const auto& s : iscsi::sim::SessionDisks()) {
+  for (const auto& s : winsim::TheMachine().initiator.SessionDisks()) {
     if (s.targetName == target) return s.diskNumber;
   }
   return -1;
@@ -68,13 +66,13 @@ class UnattendedWizard : public disk::FormatDialog, public disk::PartitionProgre
 
 // Logs in every target the device at `portal` offers (CHAP ones with their own credentials).
 bool LoginAllTargets(const std::string& portal) {
-  const fabric::Fabric f = share::sim::CurrentFabric();
+  const fabric::Fabric f = winsim::TheMachine().Fabric();
   const fabric::Device* device = f.FindByAddress(portal);
   if (device == nullptr) return false;
   for (const fabric::Target& t : device->targets) {
-    const bool chap = t.auth == "chap" || t.auth == "CHAP";
-    const auto login = chap ? iscsi::ChapLoginTargetCommand(t.name, iscsi::sim::kDefaultInitiatorName, t.user, t.secret)
-                            : iscsi::LoginTargetCommand(t.name, iscsi::sim::kDefaultInitiatorName);
+    const auto login = t.AsksForChap()
+                           ? iscsi::ChapLoginTargetCommand(t.name, winsim::kDefaultInitiatorName, t.user, t.secret)
+                           : iscsi::LoginTargetCommand(t.name, winsim::kDefaultInitiatorName);
     if (!login || !iscsi::RunCommand(*login)) return false;
   }
   return true;
@@ -109,8 +107,8 @@ void OpenPartitionOnFreeSpace(int disk) {
 }  // namespace
 
 void RunSimulatedStart() {
-  const char* text = std::getenv("SEEKWELL_SIM_OPEN");
-  if (text == nullptr) return;
+  const std::string text = winsim::TheMachine().GetSettings().open;
+  if (text.empty()) return;
   std::vector<std::string> parts;
   std::stringstream in(text);
   for (std::string part; std::getline(in, part, ',');) parts.push_back(part);
@@ -118,7 +116,7 @@ void RunSimulatedStart() {
   const std::string& portal = parts[1];
   const std::string& target = parts[2];
   protocol::SetSelectedDeviceIp(protocol::GetProtocolState(), portal.c_str());
-  if (iscsi::sim::AddSendTargetPortal(portal) != 0) return;
+  if (winsim::TheMachine().initiator.AddSendTargetPortal(portal) != 0) return;
   if (parts[0] == "manager") {
     if (!LoginAllTargets(portal)) return;
     const int disk = SessionDiskOf(target);
@@ -127,7 +125,7 @@ void RunSimulatedStart() {
     manager.DoModal();
     return;
   }
-  const auto login = iscsi::LoginTargetCommand(target, iscsi::sim::kDefaultInitiatorName);
+  const auto login = iscsi::LoginTargetCommand(target, winsim::kDefaultInitiatorName);
   if (!login || !iscsi::RunCommand(*login)) return;
   const int disk = SessionDiskOf(target);
   if (disk <= 0) return;

@@ -1,5 +1,6 @@
-// Win32 backend of the disk port: CreateFileA and DeviceIoControl on \\.\PhysicalDriveN; no logic
-// here. The offsets our packing uses are checked against the SDK's own structures at compile time.
+// Win32 backend of the disk port: CreateFileA, DeviceIoControl and ReadFile on \\.\PhysicalDriveN;
+// no logic here. The offsets our packing uses are checked against the SDK's own structures at
+// compile time.
 
 #include <cstddef>
 
@@ -61,7 +62,9 @@ HANDLE AsHandle(DiskHandle h) { return reinterpret_cast<HANDLE>(h.value); }
 }  // namespace
 
 DiskHandle OpenDisk(const std::string& path, DiskAccess access) {
-  DWORD desired = access == DiskAccess::Query ? 0 : (GENERIC_READ | GENERIC_WRITE);
+  const DWORD desired = access == DiskAccess::Query  ? 0
+                        : access == DiskAccess::Read ? GENERIC_READ
+                                                     : (GENERIC_READ | GENERIC_WRITE);
   HANDLE h = CreateFileA(path.c_str(), desired, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING, 0,
                          nullptr);
   DiskHandle handle;
@@ -76,12 +79,30 @@ void CloseDisk(DiskHandle& handle) {
 }
 
 bool DeviceIoControl(DiskHandle handle, std::uint32_t code, const void* in, std::uint32_t inSize, void* out,
-                     std::uint32_t outSize, std::uint32_t* returned) {
-  if (!handle.IsValid()) return false;
+                     std::uint32_t outSize, std::uint32_t* returned, std::uint32_t* error) {
+  if (!handle.IsValid()) {
+    if (error != nullptr) *error = ERROR_INVALID_HANDLE;
+    return false;
+  }
   DWORD bytes = 0;
   BOOL ok = ::DeviceIoControl(AsHandle(handle), code, const_cast<void*>(in), inSize, out, outSize, &bytes, nullptr);
+  if (!ok && error != nullptr) *error = GetLastError();
   if (ok && returned != nullptr) *returned = bytes;
   return ok != FALSE;
+}
+
+bool ReadDisk(DiskHandle handle, std::uint64_t offset, void* out, std::uint32_t size, std::uint32_t* error) {
+  if (!handle.IsValid()) {
+    if (error != nullptr) *error = ERROR_INVALID_HANDLE;
+    return false;
+  }
+  LARGE_INTEGER position;
+  position.QuadPart = static_cast<LONGLONG>(offset);
+  DWORD read = 0;
+  const bool ok = SetFilePointerEx(AsHandle(handle), position, nullptr, FILE_BEGIN) &&
+                  ReadFile(AsHandle(handle), out, size, &read, nullptr) && read == size;
+  if (!ok && error != nullptr) *error = GetLastError();
+  return ok;
 }
 
 bool FlushDisk(DiskHandle handle) {

@@ -1,8 +1,8 @@
 #pragma once
 // Port to Windows' format library: load "fmifs.dll", resolve its entry points by name, call
 // FormatEx. Backends: format_engine_win32.cpp (LoadLibraryA, GetModuleHandleA, GetProcAddress, the
-// real FormatEx; the handle is never freed) and format_engine_sim.cpp (a real file system written
-// into the partition's bytes on a simulated disk; controls in format_engine_sim.h).
+// real FormatEx; the handle is never freed) and format_engine_sim.cpp (the simulated machine's
+// fmifs.dll: a real file system written into the partition's bytes on a simulated disk).
 
 #include <cstdint>
 

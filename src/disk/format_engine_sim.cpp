@@ -1,100 +1,76 @@
-// Simulated backend of the format port: FormatEx writes a real NTFS or FAT32 file system into the
-// partition of a simulated session disk with Debian's mkntfs and mkfs.fat. Controls and the
-// rules of what may be written in format_engine_sim.h.
+// Simulated backend of the format port: the simulated machine's fmifs.dll. FormatEx writes a real
+// NTFS or FAT32 file system into the partition behind the drive root with Debian's mkntfs and
+// mkfs.fat (format_tools.h), so an independent tool can check the result:
+//   - the partition is the machine's volume on that letter (winsim/volumes.h); the format writes
+//     only when it lies on a session disk (never disk 0 or a local disk), within the disk, on whole
+//     sectors, and is a partition really in the disk's table; otherwise, or when a tool is missing
+//     or fails, the done report says false. Nothing outside the partition is written;
+//   - NTFS is built in a scratch file beside the image (made new, never an existing file) and
+//     copied in; FAT32 is written in place;
+//   - reports, all from the calling thread: progress 10 (checked), 30 (partition emptied), 70 (file
+//     system written), 100, then done; each progress report waits the machine's format step first.
 
-#include <cstdlib>
-#include <fstream>
-#include <mutex>
+#include <atomic>
+#include <cstdio>
+#include <random>
 #include <string>
 #include <vector>
 
-#include "disk/disk_io_sim.h"
 #include "disk/format_engine.h"
-#include "disk/format_engine_sim.h"
 #include "disk/format_tools.h"
-#include "disk/mbr_sector.h"
 #include "host/clock.h"
+#include "winsim/machine.h"
 
 namespace sw::disk::fmt {
 
 namespace {
 
-constexpr std::uint64_t kSectorSize = 512;
-// The geometry the simulated disks report (disk_io_sim.h), written into the boot sectors.
+// The geometry the simulated disks report, written into the boot sectors.
 constexpr int kHeads = 255;
 constexpr int kSectorsPerTrack = 63;
-
-struct EngineState {
-  sim::VolumeLocator locator;
-  bool library = true;
-  bool formatEx = true;
-  bool compression = true;
-  bool loaded = false;
-  std::string toolFolder;
-};
-
-std::mutex g_mutex;
-EngineState g_state;
 
 // Distinct addresses stand for the two entry points.
 char g_formatExToken;
 char g_compressionToken;
+std::atomic<bool> g_loaded{false};
 
 struct Partition {
   std::string image;
   std::uint64_t offset = 0;
   std::uint64_t length = 0;
+  std::uint32_t sectorSize = 512;
 };
 
 std::string FindTool(const std::string& name) {
-  std::string folder;
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    folder = g_state.toolFolder;
-  }
-  std::vector<std::string> folders = folder.empty() ? std::vector<std::string>{"/usr/sbin", "/sbin", "/usr/bin", "/bin"}
-                                                    : std::vector<std::string>{folder};
+  const std::string folder = winsim::TheMachine().format.ToolFolder();
+  const std::vector<std::string> folders =
+      folder.empty() ? std::vector<std::string>{"/usr/sbin", "/sbin", "/usr/bin", "/bin"} : std::vector<std::string>{folder};
   for (const auto& f : folders) {
-    std::string path = f + "/" + name;
+    const std::string path = f + "/" + name;
     if (tools::ToolExists(path)) return path;
   }
   return std::string();
 }
 
-bool IsContainer(std::uint8_t type) { return type == 0x05 || type == 0x0F || type == 0x85; }
-
-// The partition behind `letter`, when it may be formatted: on a session disk (never disk 0 or a
-// local disk), inside the disk, and exactly a primary entry of the table in its sector 0.
 bool Locate(char letter, Partition& out) {
-  sim::VolumeLocator locator;
-  {
-    std::lock_guard<std::mutex> lock(g_mutex);
-    locator = g_state.locator;
-  }
-  std::optional<sim::VolumeLocation> where = locator ? locator(letter) : sim::LocateVolume(letter);
+  winsim::Machine& machine = winsim::TheMachine();
+  const std::optional<winsim::VolumeLocation> where = machine.format.Locate(letter);
   if (!where || where->diskNumber <= 0 || where->length == 0) return false;
-  for (const auto& disk : sim::SimulatedDisks()) {
-    if (disk.number != where->diskNumber) continue;
-    if (disk.local || disk.imagePath.empty()) return false;
-    if (where->offset < kSectorSize || where->offset % kSectorSize != 0 || where->length % kSectorSize != 0 ||
-        where->length > disk.sizeBytes || where->offset > disk.sizeBytes - where->length) {
-      return false;
-    }
-    std::uint8_t sector[kMbrSectorSize] = {};
-    std::ifstream in(disk.imagePath, std::ios::binary);
-    if (!in.read(reinterpret_cast<char*>(sector), sizeof sector)) return false;
-    MbrSector mbr = ParseMbrSector(sector);
-    if (ClassifySector(mbr) != SectorStyle::Mbr) return false;
-    for (const MbrEntry& e : mbr.entries) {
-      if (e.type == 0 || IsContainer(e.type)) continue;
-      if (e.firstLba * kSectorSize == where->offset && e.sectorCount * kSectorSize == where->length) {
-        out.image = disk.imagePath;
-        out.offset = where->offset;
-        out.length = where->length;
-        return true;
-      }
-    }
+  const std::optional<winsim::DiskConfig> disk = machine.disks.Find(where->diskNumber);
+  if (!disk || disk->local || disk->imagePath.empty()) return false;
+  const std::uint32_t sector = disk->bytesPerSector;
+  if (where->offset < sector || where->offset % sector != 0 || where->length % sector != 0 ||
+      where->length > disk->sizeBytes || where->offset > disk->sizeBytes - where->length) {
     return false;
+  }
+  winsim::DiskLayout layout;
+  if (!machine.disks.Table(disk->number, layout)) return false;
+  for (const winsim::LayoutEntry& e : layout.entries) {
+    if (e.number != 0 && static_cast<std::uint64_t>(e.start) == where->offset &&
+        static_cast<std::uint64_t>(e.length) == where->length) {
+      out = Partition{disk->imagePath, where->offset, where->length, sector};
+      return true;
+    }
   }
   return false;
 }
@@ -106,63 +82,57 @@ std::string Narrow(const char16_t* text) {
 }
 
 bool WriteNtfs(const Partition& p, const std::string& label) {
-  std::string mkntfs = FindTool("mkntfs");
+  const std::string mkntfs = FindTool("mkntfs");
   if (mkntfs.empty()) return false;
   // mkntfs writes a whole device from its first byte: build the file system in a scratch file of
   // the partition's size and copy what it wrote into the emptied partition.
-  const std::string scratch = p.image + ".ntfs-scratch";
+  std::random_device random;
+  char suffix[24];
+  std::snprintf(suffix, sizeof suffix, ".ntfs-%08x", random());
+  const std::string scratch = p.image + suffix;
   bool ok = tools::CreateEmptyFile(scratch, p.length);
-  std::string scratchForTool = ok ? tools::ToolFilePath(scratch) : std::string();
+  if (!ok) return false;
+  const std::string scratchForTool = tools::ToolFilePath(scratch);
   ok = !scratchForTool.empty() &&
-       tools::RunTool({mkntfs, "-Q", "-F", "-q", "-s", "512", "-p", std::to_string(p.offset / kSectorSize), "-H",
-                       std::to_string(kHeads), "-S", std::to_string(kSectorsPerTrack), "-L", label, scratchForTool,
-                       std::to_string(p.length / kSectorSize)}) == 0;
+       tools::RunTool({mkntfs, "-Q", "-F", "-q", "-s", std::to_string(p.sectorSize), "-p",
+                       std::to_string(p.offset / p.sectorSize), "-H", std::to_string(kHeads), "-S",
+                       std::to_string(kSectorsPerTrack), "-L", label, scratchForTool,
+                       std::to_string(p.length / p.sectorSize)}) == 0;
   ok = ok && tools::CopyFileData(scratch, p.image, p.offset);
   tools::RemoveFile(scratch);
   return ok;
 }
 
 bool WriteFat32(const Partition& p, const std::string& label) {
-  std::string mkfs = FindTool("mkfs.fat");
-  std::string image = tools::ToolFilePath(p.image);
+  const std::string mkfs = FindTool("mkfs.fat");
+  const std::string image = tools::ToolFilePath(p.image);
   if (mkfs.empty() || image.empty()) return false;
-  const std::string start = std::to_string(p.offset / kSectorSize);
-  // In place: --offset puts the file system at the partition's first sector, BLOCKS (KiB) keeps it
-  // inside the partition.
-  return tools::RunTool({mkfs, "-F", "32", "-n", label, "-S", "512", "-h", start, "-g",
+  // In place: --offset (in the file system's sectors) puts it at the partition's first byte, BLOCKS
+  // (KiB) keeps it inside the partition.
+  const std::string start = std::to_string(p.offset / p.sectorSize);
+  return tools::RunTool({mkfs, "-F", "32", "-n", label, "-S", std::to_string(p.sectorSize), "-h", start, "-g",
                          std::to_string(kHeads) + "/" + std::to_string(kSectorsPerTrack), "--offset=" + start, image,
                          std::to_string(p.length / 1024)}) == 0;
 }
 
-// SEEKWELL_SIM_FORMAT_STEP_MS holds each progress report that long (clock port), so a
-// demonstration can watch a format that would otherwise end at once.
-std::uint32_t ProgressPaceMs() {
-  static const std::uint32_t pace = [] {
-    const char* text = std::getenv("SEEKWELL_SIM_FORMAT_STEP_MS");
-    return text != nullptr ? static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10)) : 0u;
-  }();
-  return pace;
-}
-
 bool Progress(FormatCallback callback, std::uint32_t percent) {
-  if (ProgressPaceMs() != 0) host::SleepMs(ProgressPaceMs());
+  const std::uint32_t pace = winsim::TheMachine().GetSettings().formatStepMs;
+  if (pace != 0) host::SleepMs(pace);
   return callback(kCommandProgress, 0, &percent);
 }
 
 }  // namespace
 
 bool LoadFormatLibrary() {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_state.loaded = g_state.library;
-  return g_state.loaded;
+  g_loaded = winsim::TheMachine().format.LibraryPresent();
+  return g_loaded;
 }
 
 EntryPoint FindFormatEntryPoint(const char* name) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  if (!g_state.loaded || name == nullptr) return nullptr;
+  if (!g_loaded || name == nullptr || !winsim::TheMachine().format.EntryPresent(name)) return nullptr;
   const std::string n = name;
-  if (n == kFormatExName && g_state.formatEx) return &g_formatExToken;
-  if (n == kEnableVolumeCompressionName && g_state.compression) return &g_compressionToken;
+  if (n == kFormatExName) return &g_formatExToken;
+  if (n == kEnableVolumeCompressionName) return &g_compressionToken;
   return nullptr;
 }
 
@@ -198,30 +168,3 @@ void CallFormatEx(EntryPoint formatEx, const char16_t* driveRoot, std::int32_t m
 }
 
 }  // namespace sw::disk::fmt
-
-namespace sw::disk::sim {
-
-void SetVolumeLocator(VolumeLocator locator) {
-  std::lock_guard<std::mutex> lock(fmt::g_mutex);
-  fmt::g_state.locator = std::move(locator);
-}
-
-void SetFormatLibraryPresent(bool library, bool formatEx, bool enableVolumeCompression) {
-  std::lock_guard<std::mutex> lock(fmt::g_mutex);
-  fmt::g_state.library = library;
-  fmt::g_state.formatEx = formatEx;
-  fmt::g_state.compression = enableVolumeCompression;
-  fmt::g_state.loaded = false;
-}
-
-void SetFormatToolFolder(const std::string& folder) {
-  std::lock_guard<std::mutex> lock(fmt::g_mutex);
-  fmt::g_state.toolFolder = folder;
-}
-
-void ResetFormatEngine() {
-  std::lock_guard<std::mutex> lock(fmt::g_mutex);
-  fmt::g_state = fmt::EngineState{};
-}
-
-}  // namespace sw::disk::sim

@@ -1,8 +1,9 @@
 #pragma once
 // What the simulated format needs of the machine it runs on: Linux programs started by their
 // path, file paths as those programs see them, and sparse file work. Backends:
-// format_tools_posix.cpp (natively: fork/exec, SEEK_DATA, hole punching) and format_tools_sim.cpp
-// (the Windows simulation under Wine: Wine's spawn call on the Unix path and its path translation).
+// format_tools_posix.cpp (natively: fork/exec, SEEK_DATA, hole punching) and format_tools_wine.cpp
+// (the Windows build of the simulation, which runs under Wine: Wine's spawn call on the Unix path
+// and its path translation).
 
 #include <cstdint>
 #include <functional>
@@ -22,7 +23,8 @@ bool ToolExists(const std::string& toolPath);
 // Its exit status, or -1 when it could not be started.
 int RunTool(const std::vector<std::string>& argv);
 
-// A new file of `size` bytes that holds no data (sparse); replaces one that is there.
+// A new file of `size` bytes that holds no data (sparse). Refused when anything (a file, a link) is
+// at `path` already: the file is written, so it must be the one made here.
 bool CreateEmptyFile(const std::string& path, std::uint64_t size);
 void RemoveFile(const std::string& path);
 

@@ -74,7 +74,7 @@ int RunTool(const std::vector<std::string>& argv) {
 }
 
 bool CreateEmptyFile(const std::string& path, std::uint64_t size) {
-  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600));
+  Fd fd(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600));
   return fd.get() >= 0 && ::ftruncate(fd.get(), static_cast<off_t>(size)) == 0;
 }
 

@@ -3,8 +3,7 @@
 // volume handles with their control codes, free space, the critical-error mode and mount points.
 // Each call forwards one Windows call. Backends: volume_io_win32.cpp (the wide volume functions,
 // CreateFileW, DeviceIoControl, GetDiskFreeSpaceExA, the mount-point functions) and
-// volume_io_sim.cpp (volumes read from the simulated disks' bytes, letters in the one letter table
-// of the simulated platform; controls in volume_io_sim.h).
+// volume_io_sim.cpp (the simulated machine's volumes, winsim/volumes.h).
 //
 // Texts cross the port as UTF-8 (volume names and file system names are ASCII). A `capacity` is
 // the size in characters, terminating NUL included, of the buffer Windows is given: a text that

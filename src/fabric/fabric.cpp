@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <initializer_list>
 
+#include "base/ascii_case.h"
 #include "base/ipv4_text.h"
 #include "fabric/json.h"
 
@@ -255,7 +256,9 @@ class Reader {
 
   bool ReadTarget(const json::Value& obj, const std::string& where, Target* t) {
     if (!obj.IsObject()) return Fail(where, "a target must be an object");
-    if (!CheckMembers(obj, where, {"name", "auth", "user", "secret", "sizeMiB", "entry"})) return false;
+    if (!CheckMembers(obj, where, {"name", "auth", "user", "secret", "sizeMiB", "sectorSize", "entry"})) {
+      return false;
+    }
     if (!String(obj, "entry", where, &t->rawEntry)) return false;
     bool needName = t->rawEntry.empty();
     if (!String(obj, "name", where, &t->name, needName)) return false;
@@ -265,6 +268,10 @@ class Reader {
     int64_t mib = static_cast<int64_t>(t->sizeBytes / 1048576ull);
     if (!Integer(obj, "sizeMiB", where, 1, 16ll * 1024 * 1024, &mib)) return false;
     t->sizeBytes = static_cast<uint64_t>(mib) * 1048576ull;
+    int64_t sector = t->sectorSize;
+    if (!Integer(obj, "sectorSize", where, 512, 4096, &sector)) return false;
+    if (sector != 512 && sector != 4096) return Fail(where, "\"sectorSize\" must be 512 or 4096");
+    t->sectorSize = static_cast<uint32_t>(sector);
     if (!t->rawEntry.empty()) {
       if (t->rawEntry.find('=') != std::string::npos) {
         return Fail(where, "\"entry\" must not contain '=', the entry separator");
@@ -453,6 +460,10 @@ std::string EncodeBase64(const std::string& bytes) {
 }
 
 const char* ExchangeName(Exchange e) { return kExchangeNames[static_cast<int>(e)]; }
+
+bool AuthAsksForChap(const std::string& auth) { return base::EqualIgnoringAsciiCase(auth, "chap"); }
+
+bool Target::AsksForChap() const { return AuthAsksForChap(auth); }
 
 std::string TargetEntryText(const Target& t) {
   if (!t.rawEntry.empty()) return t.rawEntry;

@@ -39,8 +39,15 @@ struct Target {
   std::string user;
   std::string secret;  // plain text here; Base64 in the entry
   uint64_t sizeBytes = 1024ull * 1048576ull;
+  uint32_t sectorSize = 512;  // the LUN's logical block size: 512 or 4096 bytes
   std::string rawEntry;  // when set, sent verbatim instead of the composed entry (malformed devices)
+
+  bool AsksForChap() const;  // AuthAsksForChap(auth)
 };
+
+// The one rule for "this entry asks for CHAP", for devices and the program alike: the
+// authentication text of the entry is "chap" in any case.
+bool AuthAsksForChap(const std::string& auth);
 
 // The entry text a device reports: name "|" auth "@" user "$" Base64(secret).
 std::string TargetEntryText(const Target& t);

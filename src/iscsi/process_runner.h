@@ -1,8 +1,8 @@
 #pragma once
 // Port to process creation: a hidden child whose standard output and error go into one pipe, and
 // a child watched by a waiter thread. Backends: process_runner_win32.cpp (CreateProcessA with an
-// anonymous pipe) and process_runner_sim.cpp (the simulated initiator, ipconfig and installer;
-// controls in process_runner_sim.h). The rules of which output is kept live in command_runner.h.
+// anonymous pipe) and process_runner_sim.cpp (the simulated machine's initiator tool, ipconfig and
+// the initiator's installer). The rules of which output is kept live in command_runner.h.
 
 #include <functional>
 #include <string>

@@ -1,91 +1,52 @@
-// Simulated backend of the process port: the simulated initiator's tool, ipconfig and the
-// initiator's installer. Controls in process_runner_sim.h.
-
-#include <chrono>
-#include <cstdlib>
-#include <mutex>
-#include <thread>
+// Simulated backend of the process port: the programs the simulated machine can start. No logic
+// here beyond telling them apart:
+//   - "iscsicli": its argument list goes to the machine's initiator (winsim/initiator.h); it cannot
+//     be started when the initiator is not installed;
+//   - "ipconfig": ends after the machine's ipconfig time;
+//   - the initiator's installer, when the machine's files hold it beside the program: running it
+//     installs the initiator (service running, Uninstall entry written);
+//   - anything else cannot be started.
+// Every command line handed to the port is logged, started or not.
 
 #include "host/initiator_presence.h"
-#include "host/module_file.h"
-#include "host/module_file_sim.h"
-#include "host/service_control_sim.h"
 #include "iscsi/command_lines.h"
-#include "iscsi/initiator_sim.h"
 #include "iscsi/iscsi_name.h"
 #include "iscsi/process_runner.h"
-#include "iscsi/process_runner_sim.h"
+#include "winsim/machine.h"
 
 namespace sw::iscsi {
 
 namespace {
 
-struct Processes {
-  std::mutex mutex;
-  bool loaded = false;
-  std::uint32_t ipconfigMs = 300;
-  std::vector<std::string> launches;
-  std::vector<std::thread> waiters;
-  std::uintptr_t nextHandle = 0x1000;
-  // A waiter still sleeping at exit is finished, not abandoned.
-  ~Processes() {
-    for (auto& t : waiters) {
-      if (t.joinable()) t.join();
-    }
-  }
-};
-
-Processes& TheProcesses() {
-  static Processes p;
-  return p;
-}
-
-Processes& Loaded() {
-  Processes& p = TheProcesses();
-  if (!p.loaded) {
-    p.loaded = true;
-    const char* text = std::getenv("SEEKWELL_SIM_IPCONFIG_MS");
-    if (text != nullptr && *text != '\0') p.ipconfigMs = static_cast<std::uint32_t>(std::strtoul(text, nullptr, 10));
-  }
-  return p;
-}
-
 // The program of a command line, without folder and ".exe", lower case.
 std::string ProgramName(const std::vector<std::string>& args) {
   if (args.empty()) return "";
   std::string program = LowerAscii(args[0]);
-  std::size_t slash = program.find_last_of("\\/");
+  const std::size_t slash = program.find_last_of("\\/");
   if (slash != std::string::npos) program = program.substr(slash + 1);
   if (program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0) program.resize(program.size() - 4);
   return program;
 }
 
-void Record(const std::string& commandLine) {
-  Processes& p = Loaded();
-  std::lock_guard<std::mutex> lock(p.mutex);
-  p.launches.push_back(commandLine);
-}
-
 }  // namespace
 
 bool RunHiddenProcess(const std::string& commandLine, std::string& output) {
-  Record(commandLine);
-  auto args = SplitCommandLine(commandLine);
-  std::string program = ProgramName(args);
+  winsim::Machine& machine = winsim::TheMachine();
+  machine.processes.Record(commandLine);
+  const std::vector<std::string> args = SplitCommandLine(commandLine);
+  const std::string program = ProgramName(args);
   if (program == "iscsicli") {
     std::string printed;
-    if (!sim::RunInitiatorTool(args, printed)) return false;
+    if (!machine.initiator.RunTool(args, printed)) return false;
     output += printed;
     return true;
   }
   if (program == "initiator-2.07-build3640-x86fre") {
     // The bare name is found by the process search in the program's folder, as on Windows.
-    if (!host::FileExists(host::InstallerPath(host::ModuleFileName()))) return false;
-    host::sim::InitiatorInstall install;
-    install.serviceInstalled = true;
-    install.service.state = host::ServiceState::Running;
+    if (!machine.files.Exists(host::InstallerPath(machine.files.ModuleFileName()))) return false;
+    winsim::InitiatorInstall install;
     install.uninstallEntry = true;
-    host::sim::SetInitiatorInstall(install);
+    machine.services.SetInitiatorInstall(install);
     return true;
   }
   if (program == "ipconfig") {
@@ -96,59 +57,14 @@ bool RunHiddenProcess(const std::string& commandLine, std::string& output) {
 }
 
 bool StartWatchedProcess(const std::string& commandLine, std::function<void(ProcessHandle)> onEnded) {
-  Record(commandLine);
+  winsim::Machine& machine = winsim::TheMachine();
+  machine.processes.Record(commandLine);
   if (ProgramName(SplitCommandLine(commandLine)) != "ipconfig") return false;
-  Processes& p = Loaded();
-  std::lock_guard<std::mutex> lock(p.mutex);
-  auto handle = reinterpret_cast<ProcessHandle>(p.nextHandle++);
-  std::uint32_t ms = p.ipconfigMs;
-  p.waiters.emplace_back([handle, ms, onEnded = std::move(onEnded)] {
-    std::this_thread::sleep_for(std::chrono::milliseconds(ms));
-    onEnded(handle);
-  });
+  static char token;
+  machine.processes.StartWaiter([onEnded = std::move(onEnded)] { onEnded(&token); });
   return true;
 }
 
 void CloseProcessHandle(ProcessHandle) {}
-
-namespace sim {
-
-void SetIpconfigDurationMs(std::uint32_t ms) {
-  Processes& p = Loaded();
-  std::lock_guard<std::mutex> lock(p.mutex);
-  p.ipconfigMs = ms;
-}
-
-void SetInstallerAvailable(bool available) {
-  const std::string path = host::InstallerPath(host::ModuleFileName());
-  if (available) {
-    host::sim::PlaceFile(path);
-  } else {
-    host::sim::RemoveFile(path);
-  }
-}
-
-void WaitForWatchedProcesses() {
-  Processes& p = Loaded();
-  std::vector<std::thread> waiters;
-  {
-    std::lock_guard<std::mutex> lock(p.mutex);
-    waiters.swap(p.waiters);
-  }
-  for (auto& t : waiters) t.join();
-}
-
-const std::vector<std::string>& ProcessLaunches() { return Loaded().launches; }
-
-void ResetProcesses() {
-  WaitForWatchedProcesses();
-  SetInstallerAvailable(false);
-  Processes& p = Loaded();
-  std::lock_guard<std::mutex> lock(p.mutex);
-  p.launches.clear();
-  p.ipconfigMs = 300;
-}
-
-}  // namespace sim
 
 }  // namespace sw::iscsi

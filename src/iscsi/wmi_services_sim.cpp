@@ -1,14 +1,14 @@
-// Simulated backend of the WMI port: the simulated initiator's classes in root\wmi. Queries are
-// parsed ("SELECT * FROM class [WHERE property = 'value']"), so a wrong query text gets the answer
+// Simulated backend of the WMI port: the simulated machine's initiator classes in root\wmi
+// (winsim/initiator.h). Queries are parsed ("SELECT * FROM class [WHERE property = 'value']"), so a wrong query text gets the answer
 // WMI would give it: an error, or other objects.
 
 #include <cctype>
 #include <map>
 
-#include "iscsi/initiator_sim.h"
 #include "iscsi/iscsi_name.h"
 #include "iscsi/wmi_services.h"
 #include "iscsi/wql_queries.h"
+#include "winsim/machine.h"
 
 namespace sw::iscsi {
 
@@ -73,7 +73,7 @@ using ObjectList = std::vector<std::shared_ptr<WmiObject>>;
 
 // The instances of one class, or false for a class the namespace does not have.
 bool Instances(const std::string& className, ObjectList& out) {
-  const sim::InitiatorSnapshot s = sim::Snapshot();
+  const winsim::InitiatorSnapshot s = winsim::TheMachine().initiator.Snapshot();
   if (!s.installed) return false;
   const std::string c = LowerAscii(className);
   auto add = [&out] {
@@ -225,7 +225,7 @@ class SimServices : public WmiServices {
     if (LowerAscii(className) != LowerAscii(kSendTargetPortalClass) || LowerAscii(property) != "portaladdress") {
       return kNotSupported;
     }
-    return sim::AddSendTargetPortal(value);
+    return winsim::TheMachine().initiator.AddSendTargetPortal(value);
   }
 };
 

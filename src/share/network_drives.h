@@ -1,8 +1,7 @@
 #pragma once
 // Port to the network-drive functions: each call forwards one Windows call and returns its result
 // code unchanged. Backends: network_drives_win32.cpp (mpr and GetDriveTypeA) and
-// network_drives_sim.cpp (drive letters and connections decided by the fabric, see
-// network_drives_sim.h).
+// network_drives_sim.cpp (the simulated machine's drive letters, connections decided by the fabric).
 //
 // State contract: `remoteName` and `length` are only written as Windows writes them (see below).
 

@@ -1,6 +1,6 @@
 #pragma once
 // Port to WinExec. Backends: program_launcher_win32.cpp (the real call) and program_launcher_sim.cpp
-// (records command lines; see program_launcher_sim.h).
+// (the simulated machine's programs).
 
 #include <cstdint>
 

@@ -1,6 +1,6 @@
 #pragma once
-// Port to GetUserNameA. Backends: user_name_win32.cpp and user_name_sim.cpp (the simulated account
-// name: SEEKWELL_SIM_USER on first use, default "User"; tests set it with SetSimulatedUserName).
+// Port to GetUserNameA. Backends: user_name_win32.cpp and user_name_sim.cpp (the simulated
+// machine's account name).
 
 #include <cstdint>
 #include <string>
@@ -12,9 +12,5 @@ constexpr std::uint32_t kUserNameSize = 129;  // up to 128 characters and the NU
 // The name of the user logged on to Windows; false (and `name` untouched) when it cannot be read
 // or does not fit kUserNameSize.
 bool GetUserNameA(std::string& name);
-
-namespace sim {
-void SetSimulatedUserName(const std::string& name);  // "" makes the call fail
-}
 
 }  // namespace sw::share

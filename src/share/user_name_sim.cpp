@@ -1,40 +1,15 @@
-// Simulated backend of the user-name port: a configurable account name.
-
-#include <cstdlib>
-#include <mutex>
+// Simulated backend of the user-name port: the simulated machine's account name. No logic here.
 
 #include "share/user_name.h"
+#include "winsim/machine.h"
 
 namespace sw::share {
 
-namespace {
-
-std::mutex g_mutex;
-bool g_set = false;
-std::string g_name;
-
-}  // namespace
-
 bool GetUserNameA(std::string& name) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  if (!g_set) {
-    const char* fromEnvironment = std::getenv("SEEKWELL_SIM_USER");
-    g_name = fromEnvironment ? fromEnvironment : "User";
-    g_set = true;
-  }
-  if (g_name.empty() || g_name.size() + 1 > kUserNameSize) return false;
-  name = g_name;
+  const std::string user = winsim::TheMachine().UserName();
+  if (user.empty() || user.size() + 1 > kUserNameSize) return false;
+  name = user;
   return true;
 }
-
-namespace sim {
-
-void SetSimulatedUserName(const std::string& name) {
-  std::lock_guard<std::mutex> lock(g_mutex);
-  g_name = name;
-  g_set = true;
-}
-
-}  // namespace sim
 
 }  // namespace sw::share

@@ -20,21 +20,14 @@
 #include <vector>
 
 #include "disk/disk_access.h"
-#include "disk/disk_io_sim.h"
+#include "simulated_machine.h"
 #include "disk/partition_operations.h"
-#include "disk/volume_io_sim.h"
 #include "disk/volume_mounts.h"
 #include "fabric/fabric.h"
 #include "host/clock.h"
-#include "host/registry_sim.h"
-#include "host/service_control_sim.h"
-#include "host/version_api_sim.h"
 #include "iscsi/command_lines.h"
 #include "iscsi/command_runner.h"
-#include "iscsi/initiator_sim.h"
-#include "iscsi/process_runner_sim.h"
 #include "recording_format_dialog.h"
-#include "share/network_drives_sim.h"
 #include "shell_command.h"
 
 namespace sw::disk {
@@ -98,31 +91,26 @@ class ScriptedPartitionDialog : public PartitionDialogOpener {
   RecordingFormatDialog dialog_;
 };
 
-class PartitionRoadsTest : public ::testing::Test {
+class PartitionRoadsTest : public test::MachineTest {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     char pattern[] = "/tmp/sw-roads-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
     host::InstallClock(&clock_);
-    host::SimRegistryReset();
-    host::sim::ResetServices();
-    host::sim::SetInitiatorInstall({});
-    host::version_api::ResetSimulatedWindows();
-    iscsi::sim::ResetProcesses();
-    iscsi::sim::ResetInitiator();
-    iscsi::sim::SetImageFolder(dir_);
-    ASSERT_TRUE(share::sim::SetFabricText(fabric::DefaultFabricJson()));
-    sim::ResetVolumes();  // the default arrival delay, so the one-second waits run
-    sim::SimulatedDisk system;
+    machine.services.SetInitiatorInstall({});
+    machine.initiator.SetImageFolder(dir_);
+    ASSERT_TRUE(machine.SetFabricText(fabric::DefaultFabricJson()));
+    winsim::DiskConfig system;
     system.number = 0;
     system.sizeBytes = 64ull << 30;
     system.local = true;
     system.letter = 'C';
-    sim::SetSimulatedDisks({system});
-    ASSERT_EQ(0, iscsi::sim::AddSendTargetPortal(kDevice));
-    ASSERT_TRUE(iscsi::RunCommand(iscsi::LoginTargetCommand(kTarget, iscsi::sim::kDefaultInitiatorName).value()));
-    for (const auto& s : iscsi::sim::SessionDisks()) {
+    machine.disks.SetAttachedDisks({system});
+    ASSERT_EQ(0, machine.initiator.AddSendTargetPortal(kDevice));
+    ASSERT_TRUE(iscsi::RunCommand(iscsi::LoginTargetCommand(kTarget, winsim::kDefaultInitiatorName).value()));
+    for (const auto& s : machine.initiator.SessionDisks()) {
       disk_ = s.diskNumber;
       image_ = s.imagePath;
     }
@@ -130,20 +118,15 @@ class PartitionRoadsTest : public ::testing::Test {
     size_ = fs::file_size(image_);
   }
   void TearDown() override {
-    sim::ResetVolumes();
-    sim::ResetSimulatedDisks();
-    iscsi::sim::ResetInitiator();
-    iscsi::sim::ResetProcesses();
-    share::sim::Reset();
-    host::version_api::ResetSimulatedWindows();
+    test::MachineTest::TearDown();
     host::InstallClock(nullptr);
     fs::remove_all(dir_);
   }
 
   void UseWindows(const char* name) {
-    host::version_api::SimulatedWindows windows;
-    ASSERT_TRUE(host::version_api::ParseSimulatedWindows(name, windows));
-    host::version_api::SetSimulatedWindows(windows);
+    winsim::WindowsVersion windows;
+    ASSERT_TRUE(winsim::ParseWindowsVersion(name, windows));
+    machine.SetVersion(windows);
   }
 
   std::vector<VolumeRecord> VolumesOfDisk() {
@@ -248,7 +231,7 @@ class PartitionRoadsTest : public ::testing::Test {
 std::string FreeLetter(std::mt19937_64& rng) {
   std::vector<char> free;
   for (char c = 'E'; c <= 'Z'; ++c) {
-    if (share::sim::LetterIsFree(c)) free.push_back(c);
+    if (winsim::TheMachine().letters.IsFree(c)) free.push_back(c);
   }
   return free.empty() ? std::string() : std::string(1, free[rng() % free.size()]) + ":\\";
 }
@@ -267,14 +250,14 @@ TEST_F(PartitionRoadsTest, CreatePartitionReportsMovesTheLetterAndNeverWritesAnU
   request.requestedMiB = 50;
   request.drivePath = "K:\\";
   RecordingFormatDialog unused(FormatDialogKind::Partition, true, false);
-  sim::FailNextLayoutReads(1);
+  machine.disks.FailNextLayoutReads(1);
   EXPECT_EQ(CreateOutcome::NotWritten, CreatePartition(request, unused, ConnectedSessionDisks()));
   EXPECT_EQ(before, Shell("sfdisk --dump '" + image_ + "'"));
 
   for (const std::string letter : {"K:\\", "L:\\", "M:\\"}) {
     const bool extended = letter != "L:\\";
     UseWindows(extended ? "win7" : "2000");
-    sim::SetAutomount(letter != "M:\\");
+    machine.volumes.SetAutomount(letter != "M:\\");
     read = ReadDiskRegions(disk_);
     const RecordingFormatDialog::Shown shown = Add(static_cast<int>(read.regions.size()) - 1, 30, letter, true);
     // The format reports its own 30; 20 and 40 come from this write alone.
@@ -286,7 +269,7 @@ TEST_F(PartitionRoadsTest, CreatePartitionReportsMovesTheLetterAndNeverWritesAnU
       EXPECT_TRUE(at20 < 0 && at40 < 0 && at50 >= 0) << at20 << " " << at40 << " " << at50;
     }
     EXPECT_EQ(kFormatSucceededText, shown.status);
-    EXPECT_EQ("iscsicli AddPersistentDevice " + letter, iscsi::sim::ToolRuns().back());
+    EXPECT_EQ("iscsicli AddPersistentDevice " + letter, machine.initiator.ToolRuns().back());
     bool found = false;
     for (const auto& v : VolumesOfDisk()) found = found || (v.volumePath == letter && v.fileSystem == "NTFS");
     EXPECT_TRUE(found) << letter;
@@ -339,7 +322,7 @@ TEST_F(PartitionRoadsTest, PropertyRandomRoadsKeepTheTableValidAndOtherBytesUnto
         const std::string blkid = Blkid(image_, regions[row].start);
         EXPECT_NE(std::string::npos, blkid.find(ntfs ? "TYPE=ntfs" : "TYPE=vfat")) << blkid;
         EXPECT_NE(std::string::npos, blkid.find("LABEL=iSCSI")) << blkid;
-        EXPECT_EQ("iscsicli AddPersistentDevice " + letter, iscsi::sim::ToolRuns().back());
+        EXPECT_EQ("iscsicli AddPersistentDevice " + letter, machine.initiator.ToolRuns().back());
         ++adds;
         break;
       }
@@ -349,7 +332,7 @@ TEST_F(PartitionRoadsTest, PropertyRandomRoadsKeepTheTableValidAndOtherBytesUnto
         BuildVolumeTable(table);
         const std::string path = RefreshDiskLayoutData(disk_, PartitionVolumes(table)).view.segments[row].volumePath;
         ASSERT_TRUE(DeletePartition(disk_, regions[row].number, path, sessions, prompts_));
-        EXPECT_EQ("iscsicli RemovePersistentDevice " + path, iscsi::sim::ToolRuns().back());
+        EXPECT_EQ("iscsicli RemovePersistentDevice " + path, machine.initiator.ToolRuns().back());
         ++deletes;
         break;
       }

@@ -12,13 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "disk/disk_io_sim.h"
-#include "disk/format_engine_sim.h"
+#include "simulated_machine.h"
 #include "disk/partitions.h"
 #include "disk/volume_format.h"
 #include "host/clock.h"
 #include "iscsi/command_lines.h"
-#include "iscsi/process_runner_sim.h"
 #include "recording_format_dialog.h"
 #include "shell_command.h"
 
@@ -61,18 +59,16 @@ std::string Pattern(std::size_t size, char seed) {
 
 // One session disk (number 1) as an image: a partition from sector 63 written by sfdisk, patterns
 // in the gap before it and the tail after it, old data inside it, drive E: on it.
-class FormatImageTest : public ::testing::Test {
+class FormatImageTest : public test::MachineTest {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     dir_ = fs::temp_directory_path() / ("seekwell-format-" + std::to_string(::getpid()));
     fs::create_directories(dir_);
     host::InstallClock(&clock_);
-    sim::ResetFormatEngine();
-    iscsi::sim::ResetProcesses();
   }
   void TearDown() override {
-    sim::ResetFormatEngine();
-    sim::ResetSimulatedDisks();
+    test::MachineTest::TearDown();
     host::InstallClock(nullptr);
     fs::remove_all(dir_);
   }
@@ -90,21 +86,21 @@ class FormatImageTest : public ::testing::Test {
     WriteRange(image_, kStart + length_, Pattern(tailBytes, 't'));
     if (oldData) WriteRange(image_, kStart, Pattern(2 * kMiB, 'o'));
     outside_ = Outside();
-    sim::SimulatedDisk local;
+    winsim::DiskConfig local;
     local.number = 0;
     local.sizeBytes = 64ull << 30;
     local.local = true;
-    sim::SimulatedDisk session;
+    winsim::DiskConfig session;
     session.number = 1;
     session.imagePath = image_;
     session.sizeBytes = size_;
-    sim::SetSimulatedDisks({local, session});
+    machine.disks.SetAttachedDisks({local, session});
     Locate(1, kStart, length_);
   }
   void Locate(std::int32_t disk, std::uint64_t offset, std::uint64_t length) {
-    sim::SetVolumeLocator([=](char letter) -> std::optional<sim::VolumeLocation> {
+    machine.format.SetLocator([=](char letter) -> std::optional<winsim::VolumeLocation> {
       if (letter != 'E') return std::nullopt;
-      return sim::VolumeLocation{disk, offset, length, {}};
+      return winsim::VolumeLocation{disk, offset, length, 512, {}};
     });
   }
   std::string Outside() { return ReadRange(image_, 0, kStart) + ReadRange(image_, kStart + length_, size_ - kStart - length_); }
@@ -164,7 +160,7 @@ TEST_F(FormatImageTest, FormatsWriteCheckedFileSystemsInsideThePartitionOnly) {
       EXPECT_FALSE(NoFormatCompletedYet.load());
     } else {
       EXPECT_TRUE(WizardFormatCompleted.load());
-      EXPECT_EQ(iscsi::AddPersistentDeviceCommand("e:\\").value(), iscsi::sim::ProcessLaunches().back());
+      EXPECT_EQ(iscsi::AddPersistentDeviceCommand("e:\\").value(), machine.processes.Launches().back());
     }
 
     std::string blkid = Blkid();
@@ -201,12 +197,12 @@ TEST_F(FormatImageTest, RefusedOrFailedFormatsChangeNothing) {
     bool writes;  // the failure comes after the partition was emptied
   } cases[] = {
       {"disk 0", [&] { Locate(0, kStart, length_); }, true, false},
-      {"local disk", [&] { sim::SetSimulatedDisks({{1, image_, size_, true}}); }, true, false},
+      {"local disk", [&] { machine.disks.SetAttachedDisks({{1, image_, size_, true}}); }, true, false},
       {"not a partition", [&] { Locate(1, 0, length_ + kStart); }, true, false},
       {"shifted range", [&] { Locate(1, kStart + 512, length_); }, true, false},
-      {"no volume", [&] { sim::SetVolumeLocator({}); }, false, false},
-      {"tool missing", [&] { sim::SetFormatToolFolder((dir_ / "none").string()); }, true, true},
-      {"tool fails", [&] { sim::SetFormatToolFolder((dir_ / "failing").string()); }, false, true},
+      {"no volume", [&] { machine.format.SetLocator({}); }, false, false},
+      {"tool missing", [&] { machine.format.SetToolFolder((dir_ / "none").string()); }, true, true},
+      {"tool fails", [&] { machine.format.SetToolFolder((dir_ / "failing").string()); }, false, true},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
@@ -222,7 +218,6 @@ TEST_F(FormatImageTest, RefusedOrFailedFormatsChangeNothing) {
     } else {
       EXPECT_TRUE(Outside() == outside_) << "bytes outside the partition changed";
     }
-    sim::ResetFormatEngine();
   }
 }
 

@@ -11,23 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "disk/disk_io_sim.h"
+#include "simulated_machine.h"
 #include "disk/partitions.h"
 #include "disk/volume_inventory.h"
 #include "disk/volume_io.h"
-#include "disk/volume_io_sim.h"
 #include "disk/volume_mounts.h"
 #include "fabric/fabric.h"
 #include "host/clock.h"
-#include "host/registry_sim.h"
-#include "host/service_control_sim.h"
-#include "host/version_api_sim.h"
 #include "iscsi/command_lines.h"
 #include "iscsi/command_runner.h"
-#include "iscsi/initiator_sim.h"
-#include "iscsi/process_runner_sim.h"
 #include "share/network_drives.h"
-#include "share/network_drives_sim.h"
 #include "shell_command.h"
 
 namespace sw::disk {
@@ -42,32 +35,26 @@ constexpr std::uint64_t kPartitionSectors = 64 * 2048;  // 64 MiB
 
 using test::Shell;
 
-class VolumeInventoryTest : public ::testing::Test {
+class VolumeInventoryTest : public test::MachineTest {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     char pattern[] = "/tmp/sw-volumes-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    host::SimRegistryReset();
-    host::sim::ResetServices();
-    host::sim::SetInitiatorInstall({});
-    host::version_api::ResetSimulatedWindows();
-    iscsi::sim::ResetProcesses();
-    iscsi::sim::ResetInitiator();
-    iscsi::sim::SetImageFolder(dir_);
-    iscsi::sim::SetLocalDiskCount(2);
-    ASSERT_TRUE(share::sim::SetFabricText(fabric::DefaultFabricJson()));  // C: fixed, D: CD-ROM
-    sim::ResetVolumes();
-    sim::SetVolumeArrivalDelay(0);
+    machine.services.SetInitiatorInstall({});
+    machine.initiator.SetImageFolder(dir_);
+    ASSERT_TRUE(machine.SetFabricText(fabric::DefaultFabricJson()));  // C: fixed, D: CD-ROM
+    machine.volumes.SetArrivalDelay(0);
 
     // Disk 0 the system disk on C:; disk 1 a USB stick with FAT32 that calls itself fixed, as
     // some do, but reports removable media.
-    sim::SimulatedDisk system;
+    winsim::DiskConfig system;
     system.number = 0;
     system.sizeBytes = 64ull << 30;
     system.local = true;
     system.letter = 'C';
-    sim::SimulatedDisk stick;
+    winsim::DiskConfig stick;
     stick.number = 1;
     stick.imagePath = dir_ + "/stick.img";
     stick.sizeBytes = 128ull << 20;
@@ -77,39 +64,35 @@ class VolumeInventoryTest : public ::testing::Test {
     std::ofstream(stick.imagePath, std::ios::binary).close();
     fs::resize_file(stick.imagePath, stick.sizeBytes);
     Partition(stick.imagePath, "fat32");
-    sim::SetSimulatedDisks({system, stick});
-    ASSERT_EQ(0, iscsi::sim::AddSendTargetPortal(kDevice));
+    machine.disks.SetAttachedDisks({system, stick});
+    ASSERT_EQ(0, machine.initiator.AddSendTargetPortal(kDevice));
   }
   void TearDown() override {
+    test::MachineTest::TearDown();
     host::InstallClock(nullptr);
-    sim::ResetVolumes();
-    sim::ResetSimulatedDisks();
-    iscsi::sim::ResetInitiator();
-    iscsi::sim::ResetProcesses();
-    share::sim::Reset();
     fs::remove_all(dir_);
   }
 
   // Logs in to `target`; the session's disk number.
   int Login(const std::string& target) {
-    const std::string initiator = iscsi::sim::kDefaultInitiatorName;
+    const std::string initiator = winsim::kDefaultInitiatorName;
     auto line = target == kChap ? iscsi::ChapLoginTargetCommand(target, initiator, "nas2chap", "chapsecret12")
                                 : iscsi::LoginTargetCommand(target, initiator);
     EXPECT_TRUE(iscsi::RunCommand(line.value()));
-    for (const auto& s : iscsi::sim::SessionDisks()) {
+    for (const auto& s : machine.initiator.SessionDisks()) {
       if (s.targetName == target) return s.diskNumber;
     }
     ADD_FAILURE() << "no session for " << target;
     return -1;
   }
   std::string ImageOf(int disk) {
-    for (const auto& s : iscsi::sim::SessionDisks()) {
+    for (const auto& s : machine.initiator.SessionDisks()) {
       if (s.diskNumber == disk) return s.imagePath;
     }
     return "";
   }
   void LogoutAll() {
-    for (const auto& s : iscsi::sim::Snapshot().sessions) {
+    for (const auto& s : machine.initiator.Snapshot().sessions) {
       EXPECT_TRUE(iscsi::RunCommand(iscsi::LogoutTargetCommand(s.sessionId).value()));
     }
   }
@@ -145,7 +128,7 @@ class VolumeInventoryTest : public ::testing::Test {
     const char* show = std::getenv("SW_VOLUME_SHOW");
     if (show == nullptr || *show != '1') return;
     std::printf("=== %s\n", step);
-    for (const auto& s : iscsi::sim::SessionDisks()) {
+    for (const auto& s : machine.initiator.SessionDisks()) {
       std::printf("disk %d %s\n%s%s", s.diskNumber, s.targetName.c_str(),
                   Shell("sfdisk --dump '" + s.imagePath + "' 2>&1 | grep -v '^\\(device\\|unit\\|label:\\)'").c_str(),
                   Shell("blkid -p -O 1048576 '" + s.imagePath + "' 2>&1").c_str());
@@ -223,8 +206,8 @@ TEST_F(VolumeInventoryTest, ListsTheSessionVolumesThatTheImagesHold) {
 
   LogoutAll();
   EXPECT_TRUE(Table().empty());
-  EXPECT_EQ("", share::sim::VolumeOnLetter('E')) << "the letter left with the disk";
-  EXPECT_TRUE(sim::CriticalErrorsFail());
+  EXPECT_EQ("", machine.letters.VolumeOn('E')) << "the letter left with the disk";
+  EXPECT_TRUE(machine.volumes.CriticalErrorsFail());
 }
 
 // The wizard's table on an empty disk: its volume appears only after the arrival delay, and the
@@ -234,7 +217,7 @@ TEST_F(VolumeInventoryTest, WaitForDiskVolumeSeesTheNewVolumeAfterTheDelay) {
   host::InstallClock(&clock);
   const int disk = Login(kPlain);
   const SessionDisks sessions = ConnectedSessionDisks();
-  sim::SetVolumeArrivalDelay(2500);
+  machine.volumes.SetArrivalDelay(2500);
   ASSERT_TRUE(WritePartitionTableForWizard(disk, 64u, sessions));
   EXPECT_EQ("*", FindDiskVolume(disk, 0).value().volumePath) << "only the no-volume record yet";
 
@@ -246,7 +229,7 @@ TEST_F(VolumeInventoryTest, WaitForDiskVolumeSeesTheNewVolumeAfterTheDelay) {
   LogoutAll();
   const int again = Login(kPlain);
   ASSERT_TRUE(WritePartitionTableForWizard(again, 32u, ConnectedSessionDisks()));
-  sim::SetVolumeArrivalDelay(60000);
+  machine.volumes.SetArrivalDelay(60000);
   const std::uint32_t before = clock.Now();
   found = WaitForDiskVolume(again, 1);
   EXPECT_FALSE(found.has_value()) << "the resized partition has not arrived yet";
@@ -263,20 +246,20 @@ TEST_F(VolumeInventoryTest, MountAndUnmountChangeTheSharedLetterTable) {
   VolumeRecord entry = FindDiskVolume(disk, 1).value();
   ASSERT_EQ("E:\\", entry.volumePath);
   EXPECT_EQ(share::kDriveFixed, share::GetDriveTypeA("E:"));
-  iscsi::sim::SetBindableVolumes({});
+  machine.initiator.SetBindableVolumes({});
 
   EXPECT_TRUE(UnmountVolume(entry, sessions));
   EXPECT_EQ(share::kDriveNoRootDir, share::GetDriveTypeA("E:"));
   EXPECT_EQ("*", FindDiskVolume(disk, 1).value().volumePath);
-  EXPECT_EQ("iscsicli RemovePersistentDevice E:\\", iscsi::sim::ToolRuns().back());
+  EXPECT_EQ("iscsicli RemovePersistentDevice E:\\", machine.initiator.ToolRuns().back());
   entry = FindDiskVolume(disk, 1).value();
   EXPECT_FALSE(UnmountVolume(entry, sessions)) << "a row without a letter: the removal fails";
 
-  share::sim::SetConnection('H', "\\\\NAS2\\public");
+  machine.letters.SetConnection('H', "\\\\NAS2\\public");
   EXPECT_FALSE(MountVolume(entry, "H:\\", sessions)) << "H: holds a network drive";
   EXPECT_TRUE(MountVolume(entry, "G:\\", sessions));
-  EXPECT_EQ("iscsicli AddPersistentDevice G:\\", iscsi::sim::ToolRuns().back());
-  EXPECT_EQ(entry.volumeName, share::sim::VolumeOnLetter('G'));
+  EXPECT_EQ("iscsicli AddPersistentDevice G:\\", machine.initiator.ToolRuns().back());
+  EXPECT_EQ(entry.volumeName, machine.letters.VolumeOn('G'));
   EXPECT_EQ(share::kDriveFixed, share::GetDriveTypeA("G:"));
   EXPECT_EQ(share::kErrorAlreadyAssigned, share::WNetAddConnection2A("\\\\NAS2\\public", "G:", "", "", 0));
 
@@ -287,20 +270,20 @@ TEST_F(VolumeInventoryTest, MountAndUnmountChangeTheSharedLetterTable) {
   EXPECT_EQ("K:\\", FindDiskVolume(disk, 1).value().volumePath);
 
   // Disk 0's C: and the stick's U: are not the target's: nothing runs, nothing moves.
-  const std::size_t runs = iscsi::sim::ToolRuns().size();
+  const std::size_t runs = machine.initiator.ToolRuns().size();
   for (char letter : {'C', 'U'}) {
     VolumeRecord local;
     local.diskNumber = letter == 'C' ? 0 : 1;
     local.volumePath = std::string(1, letter) + ":\\";
-    local.volumeName = share::sim::VolumeOnLetter(letter);
+    local.volumeName = machine.letters.VolumeOn(letter);
     ASSERT_FALSE(local.volumeName.empty());
     EXPECT_FALSE(UnmountVolume(local, sessions));
     EXPECT_FALSE(MountVolume(local, "M:\\", sessions));
     EXPECT_FALSE(ReassignDriveLetter(local, "M:\\", sessions));
-    EXPECT_EQ(local.volumeName, share::sim::VolumeOnLetter(letter));
+    EXPECT_EQ(local.volumeName, machine.letters.VolumeOn(letter));
   }
-  EXPECT_EQ(runs, iscsi::sim::ToolRuns().size());
-  EXPECT_TRUE(share::sim::LetterIsFree('M'));
+  EXPECT_EQ(runs, machine.initiator.ToolRuns().size());
+  EXPECT_TRUE(machine.letters.IsFree('M'));
 }
 
 }  // namespace

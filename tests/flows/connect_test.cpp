@@ -16,21 +16,12 @@
 #include "app/disk_mgr_dlg.h"
 #include "app/seekwell_app.h"
 #include "app/seekwell_dlg.h"
-#include "disk/disk_io_sim.h"
-#include "disk/format_engine_sim.h"
+#include "simulated_machine.h"
 #include "disk/volume_format.h"
-#include "disk/volume_io_sim.h"
 #include "fabric/fabric.h"
 #include "fake_device_port.h"
-#include "host/module_file_sim.h"
-#include "host/registry_sim.h"
-#include "host/service_control_sim.h"
-#include "host/version_api_sim.h"
-#include "iscsi/initiator_sim.h"
-#include "iscsi/process_runner_sim.h"
 #include "iscsi/target_login.h"
 #include "resource.h"
-#include "share/network_drives_sim.h"
 #include "ui/headless.h"
 
 namespace sw::app {
@@ -51,9 +42,10 @@ constexpr const char* kFabric = R"({"devices": [
     {"name": "iqn.2009-11.com.halden:nouser", "auth": "chap", "secret": "chapsecret12", "sizeMiB": 16},
     {"name": "iqn.2009-11.com.halden:plain", "auth": "none", "sizeMiB": 16}]}]})";
 
-class ConnectFlow : public ::testing::Test {
+class ConnectFlow : public test::MachineTest {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     hl::Reset();
     SetDevicePort(&port);
     port.devices = {{"NAS-ISCSI", kDevice, "255.255.255.0", "10.77.0.254", false, true}};
@@ -63,43 +55,30 @@ class ConnectFlow : public ::testing::Test {
     for (const fabric::Target& t : f.devices[0].targets) port.devices[0].targets.push_back(fabric::TargetEntryText(t));
     // This device's entry has no '$': the user piece is empty, the secret the whole credentials.
     port.devices[0].targets[1] = std::string(kNoUserTarget) + "|chap@" + fabric::EncodeBase64("chapsecret12");
-    host::SimRegistryReset();
-    host::sim::ResetServices();
-    host::sim::ResetFiles();
-    host::sim::SetServiceClock([] { return ui::TickCount(); });
-    iscsi::sim::ResetProcesses();
-    iscsi::sim::ResetInitiator();
-    iscsi::sim::SetIpconfigDurationMs(0);
-    ASSERT_TRUE(share::sim::SetFabricText(kFabric));
+    machine.SetClock([] { return ui::TickCount(); });
+    machine.processes.SetIpconfigDurationMs(0);
+    ASSERT_TRUE(machine.SetFabricText(kFabric));
     images = std::filesystem::temp_directory_path() /
              ("seekwell-connect-flow-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     std::filesystem::remove_all(images);
-    iscsi::sim::SetImageFolder(images.string());
-    disk::sim::ResetSimulatedDisks();
-    disk::sim::ResetVolumes();
-    disk::sim::ResetFormatEngine();
+    machine.initiator.SetImageFolder(images.string());
     disk::NoFormatCompletedYet = true;
   }
   void TearDown() override {
-    disk::sim::ResetVolumes();
-    disk::sim::ResetSimulatedDisks();
-    iscsi::sim::WaitForWatchedProcesses();
-    iscsi::sim::ResetProcesses();
-    host::sim::SetServiceClock(nullptr);
-    host::version_api::ResetSimulatedWindows();
+    test::MachineTest::TearDown();
     SetDevicePort(nullptr);
     std::filesystem::remove_all(images);
   }
 
   // Windows 7 with the initiator's service in `state`.
-  void Install(host::ServiceState state) {
-    host::version_api::SimulatedWindows w;
-    ASSERT_TRUE(host::version_api::ParseSimulatedWindows("win7", w));
-    host::version_api::SetSimulatedWindows(w);
-    host::sim::InitiatorInstall install;
+  void Install(winsim::ServiceStatus state) {
+    winsim::WindowsVersion w;
+    ASSERT_TRUE(winsim::ParseWindowsVersion("win7", w));
+    machine.SetVersion(w);
+    winsim::InitiatorInstall install;
     install.serviceInstalled = true;
-    install.service = {state, 0, host::sim::StartBehaviour::Starts};
-    host::sim::SetInitiatorInstall(install);
+    install.service = {state, 0, winsim::StartBehaviour::Starts};
+    machine.services.SetInitiatorInstall(install);
   }
 
   // `standIns`: the wizard and the disk manager only record what the road asks of them; without,
@@ -139,7 +118,7 @@ class ConnectFlow : public ::testing::Test {
   }
 
   bool Ran(const std::string& needle) {
-    for (const std::string& run : iscsi::sim::ToolRuns()) {
+    for (const std::string& run : machine.initiator.ToolRuns()) {
       if (run.find(needle) != std::string::npos) return true;
     }
     return false;
@@ -155,7 +134,7 @@ class ConnectFlow : public ::testing::Test {
 // closed by its format) and the real disk manager showing the new volume, "YES"; then Disconnect
 // and "NO" again, and the image holds a table sfdisk accepts and the NTFS blkid finds.
 TEST_F(ConnectFlow, TypicalRoadWithChap) {
-  Install(host::ServiceState::Running);
+  Install(winsim::ServiceStatus::Running);
   std::string image;
   RunApp([&](CSeekwellDlg& dlg) {
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 0));
@@ -191,7 +170,7 @@ TEST_F(ConnectFlow, TypicalRoadWithChap) {
       hl::TypeText(chap, IDC_CHAP_SECRET, "chapsecret13");
       ok();
       EXPECT_EQ(iscsi::kChapPasswordErrorMessage, lastBox());
-      EXPECT_TRUE(iscsi::sim::ToolRuns().empty()) << "no refused value reached a command line";
+      EXPECT_TRUE(machine.initiator.ToolRuns().empty()) << "no refused value reached a command line";
 
       hl::TypeText(chap, IDC_CHAP_SECRET, "chapsecret12");
       ok();
@@ -204,7 +183,7 @@ TEST_F(ConnectFlow, TypicalRoadWithChap) {
       // NTFS over the maximum size, as the wizard offers it.
       EXPECT_EQ(1, hl::Control(wizard, IDC_NTFS)->check);
       EXPECT_EQ(1, hl::Control(wizard, IDC_MAX_SPACE)->check);
-      for (const auto& session : iscsi::sim::SessionDisks()) {
+      for (const auto& session : machine.initiator.SessionDisks()) {
         if (session.targetName == kChapTarget) image = session.imagePath;
       }
       ASSERT_TRUE(hl::Click(wizard, ui::kIdOk));
@@ -234,7 +213,7 @@ TEST_F(ConnectFlow, TypicalRoadWithChap) {
     EXPECT_TRUE(disk::WizardFormatCompleted.load());
     EXPECT_EQ(4u, hl::MessageBoxes().size()) << "none from the wizard or the manager";
     for (const auto& box : hl::MessageBoxes()) EXPECT_EQ("Corvane's Halden Seekwell", box.caption);
-    EXPECT_TRUE(Ran(std::string("logintarget ") + kChapTarget + " t * * " + iscsi::sim::kDefaultInitiatorName +
+    EXPECT_TRUE(Ran(std::string("logintarget ") + kChapTarget + " t * * " + winsim::kDefaultInitiatorName +
                     " * * * * * * * * nas2chap chapsecret12 1 * 0"));
     EXPECT_TRUE(Ran(std::string("persistentlogintarget ") + kChapTarget));
     EXPECT_TRUE(Ran("iscsicli AddPersistentDevice " + chosenLetter));
@@ -249,8 +228,8 @@ TEST_F(ConnectFlow, TypicalRoadWithChap) {
     ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
     RunRefresh(dlg);
     EXPECT_EQ((Rows{{"chap", "NO"}, {"nouser", "NO"}, {"plain", "NO"}}), hl::Rows(dlg, IDC_TARGET_LIST));
-    EXPECT_TRUE(iscsi::sim::Snapshot().sessions.empty());
-    EXPECT_TRUE(iscsi::sim::Snapshot().persistentLogins.empty());
+    EXPECT_TRUE(machine.initiator.Snapshot().sessions.empty());
+    EXPECT_TRUE(machine.initiator.Snapshot().persistentLogins.empty());
   }, false);
   ASSERT_FALSE(image.empty());
   EXPECT_EQ("", Shell("sfdisk --verify -q '" + image + "'"));
@@ -265,7 +244,7 @@ TEST_F(ConnectFlow, TypicalRoadWithChap) {
 // An entry without '$' gives an empty user, which the dialog requires; cancelling then ends the
 // login without a word and leaves 1030 and 1031 disabled until the next row click.
 TEST_F(ConnectFlow, EntryWithoutUserThenCancel) {
-  Install(host::ServiceState::Running);
+  Install(winsim::ServiceStatus::Running);
   RunApp([&](CSeekwellDlg& dlg) {
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 0));
     RunRefresh(dlg);
@@ -292,7 +271,7 @@ TEST_F(ConnectFlow, EntryWithoutUserThenCancel) {
 // opens. Before that, an initiator that reports no name: the user is told, nothing runs and the
 // list stays as it was.
 TEST_F(ConnectFlow, DiskWithVolumeAndMissingInitiatorName) {
-  Install(host::ServiceState::Running);
+  Install(winsim::ServiceStatus::Running);
   std::filesystem::create_directories(images);
   const std::string image = (images / "10.77.0.11_iqn.2009-11.com.halden_plain.img").string();
   { std::ofstream(image, std::ios::binary).close(); }
@@ -304,17 +283,17 @@ TEST_F(ConnectFlow, DiskWithVolumeAndMissingInitiatorName) {
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_TARGET_LIST, 2));
     const Rows before = hl::Rows(dlg, IDC_TARGET_LIST);
 
-    iscsi::sim::SetInitiatorNames({});
-    const std::size_t runsBefore = iscsi::sim::ToolRuns().size();
+    machine.initiator.SetInitiatorNames({});
+    const std::size_t runsBefore = machine.initiator.ToolRuns().size();
     ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
     ASSERT_EQ(1u, hl::MessageBoxes().size());
     EXPECT_EQ(iscsi::kNoInitiatorNameMessage, hl::MessageBoxes()[0].text);
     EXPECT_EQ("Corvane's Halden Seekwell", hl::MessageBoxes()[0].caption);
-    EXPECT_EQ(runsBefore, iscsi::sim::ToolRuns().size());
+    EXPECT_EQ(runsBefore, machine.initiator.ToolRuns().size());
     EXPECT_EQ(0u, hl::WindowOf(dlg.GetSafeHwnd())->timers.count(kTimerIscsi));
     EXPECT_EQ(before, hl::Rows(dlg, IDC_TARGET_LIST));
 
-    iscsi::sim::SetInitiatorNames({iscsi::sim::kDefaultInitiatorName});
+    machine.initiator.SetInitiatorNames({winsim::kDefaultInitiatorName});
     ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
     EXPECT_EQ(1u, hl::MessageBoxes().size());
     EXPECT_TRUE(Ran("BindPersistentVolumes"));
@@ -328,7 +307,7 @@ TEST_F(ConnectFlow, DiskWithVolumeAndMissingInitiatorName) {
 // The service was stopped: the device's own list, Connect starts the service, and the login of the
 // clicked row waits for the portal refresh and the first timer after it.
 TEST_F(ConnectFlow, DeferredLoginAfterServiceStart) {
-  Install(host::ServiceState::Stopped);
+  Install(winsim::ServiceStatus::Stopped);
   RunApp([&](CSeekwellDlg& dlg) {
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 0));
     ASSERT_EQ((Rows{{"chap", "NO"}, {"nouser", "NO"}, {"plain", "NO"}}), hl::Rows(dlg, IDC_TARGET_LIST));

@@ -12,19 +12,12 @@
 
 #include "app/disk_mgr_dlg.h"
 #include "app/partition_dialog_port.h"
-#include "disk/disk_io_sim.h"
+#include "simulated_machine.h"
 #include "disk/volume_io.h"
-#include "disk/volume_io_sim.h"
 #include "fabric/fabric.h"
-#include "host/registry_sim.h"
-#include "host/service_control_sim.h"
-#include "host/version_api_sim.h"
 #include "iscsi/command_lines.h"
 #include "iscsi/command_runner.h"
-#include "iscsi/initiator_sim.h"
-#include "iscsi/process_runner_sim.h"
 #include "resource.h"
-#include "share/network_drives_sim.h"
 #include "ui/headless.h"
 #include "shell_command.h"
 
@@ -62,46 +55,37 @@ class ScriptedPartitionDialog : public PartitionDialogOpener {
   disk::PartitionRequest seen;
 };
 
-class DiskManagerFlow : public ::testing::Test {
+class DiskManagerFlow : public test::MachineTest {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     hl::Reset();
     char pattern[] = "/tmp/sw-diskmgr-XXXXXX";
     ASSERT_NE(mkdtemp(pattern), nullptr);
     dir_ = pattern;
-    host::SimRegistryReset();
-    host::sim::ResetServices();
-    host::sim::SetInitiatorInstall({});
-    host::version_api::ResetSimulatedWindows();
-    iscsi::sim::ResetProcesses();
-    iscsi::sim::ResetInitiator();
-    iscsi::sim::SetImageFolder(dir_);
-    ASSERT_TRUE(share::sim::SetFabricText(kFabric));
-    disk::sim::ResetVolumes();
-    disk::sim::SetVolumeArrivalDelay(0);
-    disk::sim::SimulatedDisk system;
+    machine.services.SetInitiatorInstall({});
+    machine.initiator.SetImageFolder(dir_);
+    ASSERT_TRUE(machine.SetFabricText(kFabric));
+    machine.volumes.SetArrivalDelay(0);
+    winsim::DiskConfig system;
     system.number = 0;
     system.sizeBytes = 64ull << 30;
     system.local = true;
     system.letter = 'C';
-    disk::sim::SetSimulatedDisks({system});
-    ASSERT_EQ(0, iscsi::sim::AddSendTargetPortal(kDevice));
+    machine.disks.SetAttachedDisks({system});
+    ASSERT_EQ(0, machine.initiator.AddSendTargetPortal(kDevice));
   }
   void TearDown() override {
+    test::MachineTest::TearDown();
     SetPartitionDialogOpener(nullptr);
-    disk::sim::ResetVolumes();
-    disk::sim::ResetSimulatedDisks();
-    iscsi::sim::ResetInitiator();
-    iscsi::sim::ResetProcesses();
-    share::sim::Reset();
     fs::remove_all(dir_);
   }
 
   // Logs in to target dN; the image of its disk.
   std::string Login(int n) {
     const std::string target = "iqn.2009-11.com.halden:d" + std::to_string(n);
-    EXPECT_TRUE(iscsi::RunCommand(iscsi::LoginTargetCommand(target, iscsi::sim::kDefaultInitiatorName).value()));
-    for (const auto& s : iscsi::sim::SessionDisks()) {
+    EXPECT_TRUE(iscsi::RunCommand(iscsi::LoginTargetCommand(target, winsim::kDefaultInitiatorName).value()));
+    for (const auto& s : machine.initiator.SessionDisks()) {
       if (s.targetName == target) return s.imagePath;
     }
     ADD_FAILURE() << "no session for " << target;
@@ -292,7 +276,7 @@ TEST_F(DiskManagerFlow, DeleteAsksFirstAndNoChangesNothing) {
     EXPECT_TRUE(d.HasEnded());
   });
   EXPECT_TRUE(reopened);
-  const auto runs = iscsi::sim::ToolRuns();
+  const auto runs = machine.initiator.ToolRuns();
   EXPECT_NE(runs.end(), std::find(runs.begin(), runs.end(), "iscsicli RemovePersistentDevice E:\\"));
   EXPECT_EQ(std::string::npos, Shell("sfdisk --dump '" + image + "' 2>&1").find("start="));
 }
@@ -310,7 +294,7 @@ TEST_F(DiskManagerFlow, UnmountWithoutLetterStaysAndMountGivesOne) {
     hl::QueuePopupMenuChoice(ID_DISK_UNMOUNT);
     PressSegment(d, 0, ui::kWmRButtonDown);
     EXPECT_FALSE(d.HasEnded());
-    const auto runs = iscsi::sim::ToolRuns();
+    const auto runs = winsim::TheMachine().initiator.ToolRuns();
     EXPECT_EQ("iscsicli RemovePersistentDevice *", runs.back());
 
     hl::QueuePopupMenuChoice(ID_DISK_MOUNT);
@@ -330,7 +314,7 @@ TEST_F(DiskManagerFlow, UnmountWithoutLetterStaysAndMountGivesOne) {
     PressSegment(d, 0, ui::kWmRButtonDown);
     EXPECT_EQ(0, hl::PendingScripts());
   });
-  EXPECT_EQ("iscsicli AddPersistentDevice G:\\", iscsi::sim::ToolRuns().back());
+  EXPECT_EQ("iscsicli AddPersistentDevice G:\\", machine.initiator.ToolRuns().back());
 }
 
 // Add on a disk with an empty table: the Partition dialog gets the region, and the reopened
@@ -350,7 +334,7 @@ TEST_F(DiskManagerFlow, AddThroughThePartitionDialogReopensWithTheNewSegment) {
       reopened = true;
       const disk::DiskLayoutView& view = static_cast<CDiskMgrDlg&>(fresh).Bar(1)->Segments();
       ASSERT_EQ(2, view.count);
-      EXPECT_EQ(4, view.segments[0].number) << "written into the last unused entry";
+      EXPECT_EQ(1, view.segments[0].number) << "Windows numbers the only partition 1, whatever its entry";
       EXPECT_EQ(32 * disk::kMiB, view.segments[0].length);
       hl::CloseBox(fresh);
     });
@@ -363,6 +347,7 @@ TEST_F(DiskManagerFlow, AddThroughThePartitionDialogReopensWithTheNewSegment) {
   EXPECT_EQ(1u, partitionDialog.seen.newNumber);
   const std::string verify = Shell("sfdisk --verify '" + image + "' 2>&1", &status);
   EXPECT_EQ(0, status) << verify;
+  EXPECT_NE(std::string::npos, Shell("sfdisk --dump '" + image + "'").find(image + "4 : start=")) << "the last unused entry";
 }
 
 }  // namespace

@@ -11,12 +11,10 @@
 #include "app/seekwell_app.h"
 #include "app/seekwell_dlg.h"
 #include "fake_device_port.h"
-#include "host/registry_sim.h"
-#include "host/version_api_sim.h"
+#include "simulated_machine.h"
 #include "protocol/protocol_state.h"
 #include "resource.h"
 #include "share/network_drives.h"
-#include "share/network_drives_sim.h"
 #include "share/reachability.h"
 #include "ui/headless.h"
 
@@ -24,10 +22,9 @@ namespace sw::app {
 namespace {
 
 namespace hl = ui::headless;
-namespace drives = share::sim;
 using Rows = std::vector<std::vector<std::string>>;
 using Strings = std::vector<std::string>;
-using Kind = drives::NetworkCall::Kind;
+using Kind = winsim::NetworkCall::Kind;
 
 // NAS1 offers two open shares and one with a non-Latin name; LOCKED's share needs bob's password.
 constexpr const char* kFabric = R"({
@@ -41,19 +38,18 @@ constexpr const char* kFabric = R"({
 })";
 
 void UseWindows(const char* name) {
-  host::version_api::SimulatedWindows windows;
-  ASSERT_TRUE(host::version_api::ParseSimulatedWindows(name, windows)) << name;
-  host::version_api::SetSimulatedWindows(windows);
+  winsim::WindowsVersion windows;
+  ASSERT_TRUE(winsim::ParseWindowsVersion(name, windows)) << name;
+  winsim::TheMachine().SetVersion(windows);
 }
 
-class DriveMappingFlow : public ::testing::Test {
+class DriveMappingFlow : public test::MachineTest {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     hl::Reset();
-    host::SimRegistryReset();
-    drives::Reset();
     std::string error;
-    ASSERT_TRUE(drives::SetFabricText(kFabric, &error)) << error;
+    ASSERT_TRUE(winsim::TheMachine().SetFabricText(kFabric, &error)) << error;
     UseWindows("xp");
     SetDevicePort(&port);
     port.devices = {
@@ -66,11 +62,9 @@ class DriveMappingFlow : public ::testing::Test {
     });
   }
   void TearDown() override {
+    test::MachineTest::TearDown();
     share::SetProbeStandIn({});
     SetDevicePort(nullptr);
-    host::version_api::ResetSimulatedWindows();
-    drives::Reset();
-    host::SimRegistryReset();
   }
 
   void RunApp(std::function<void(CSeekwellDlg&)> script) {
@@ -109,13 +103,13 @@ class DriveMappingFlow : public ::testing::Test {
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, IDC_DEVICE_LIST, device)));
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_VOLUME_LIST, RowOf(dlg, IDC_VOLUME_LIST, volume)));
     ASSERT_TRUE(hl::SelectComboItem(dlg, IDC_DRIVE_LETTERS, ItemOf(dlg, letterItem))) << letterItem;
-    drives::ClearCalls();
+    winsim::TheMachine().letters.ClearCalls();
     ASSERT_TRUE(hl::Click(dlg, IDC_DRIVE_CONNECT));
   }
 
-  static std::vector<drives::NetworkCall> Adds() {
-    std::vector<drives::NetworkCall> adds;
-    for (const auto& c : drives::Calls()) {
+  static std::vector<winsim::NetworkCall> Adds() {
+    std::vector<winsim::NetworkCall> adds;
+    for (const auto& c : winsim::TheMachine().letters.Calls()) {
       if (c.kind == Kind::Add) adds.push_back(c);
     }
     return adds;
@@ -140,7 +134,7 @@ class DriveMappingFlow : public ::testing::Test {
 };
 
 TEST_F(DriveMappingFlow, ComboListsFreeAndMappedLettersFromZDownToCAndSelectsTheHighestFree) {
-  drives::ClearDriveTypes();
+  winsim::TheMachine().letters.ClearDriveTypes();
   RunApp([&](CSeekwellDlg& dlg) {
     Strings expected;
     for (char c = 'Z'; c >= 'C'; --c) expected.push_back(std::string(1, c) + ":");
@@ -151,7 +145,7 @@ TEST_F(DriveMappingFlow, ComboListsFreeAndMappedLettersFromZDownToCAndSelectsThe
   // Local fixed, removable, CD and RAM drives are never offered, nor A: and B:; a mapped Z: is
   // listed with its remote name but never pre-selected.
   std::string error;
-  ASSERT_TRUE(drives::SetFabricText(R"({"devices": [], "drives": {"C:": "fixed", "E:": "removable", "F:": "cdrom",
+  ASSERT_TRUE(winsim::TheMachine().SetFabricText(R"({"devices": [], "drives": {"C:": "fixed", "E:": "removable", "F:": "cdrom",
                                         "R:": "ram", "A:": "none", "B:": "unknown"},
                                         "connections": {"Z:": "\\\\SRV\\SHARE", "Q:": "\\\\SRV\\SHARE\\SUB"}})",
                                     &error))
@@ -172,7 +166,7 @@ TEST_F(DriveMappingFlow, WithEveryOfferedLetterMappedNothingIsSelectedAndConnect
   for (char c = 'D'; c <= 'Z'; ++c) {
     connections += std::string(connections.empty() ? "" : ",") + "\"" + c + ":\": \"\\\\\\\\SRV\\\\S" + c + "\"";
   }
-  ASSERT_TRUE(drives::SetFabricText(std::string(R"({"devices": [{"name": "NAS1", "nodeId": "00:1c:c0:00:00:01",
+  ASSERT_TRUE(winsim::TheMachine().SetFabricText(std::string(R"({"devices": [{"name": "NAS1", "nodeId": "00:1c:c0:00:00:01",
       "address": "10.77.0.11", "shares": ["Volume_1"]}], "drives": {"C:": "fixed"}, "connections": {)") +
                                     connections + "}}"));
   RunApp([&](CSeekwellDlg& dlg) {
@@ -180,16 +174,16 @@ TEST_F(DriveMappingFlow, WithEveryOfferedLetterMappedNothingIsSelectedAndConnect
     EXPECT_EQ(hl::Control(dlg, IDC_DRIVE_LETTERS)->curSel, -1);
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, IDC_DEVICE_LIST, "NAS1")));
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_VOLUME_LIST, RowOf(dlg, IDC_VOLUME_LIST, "Volume_1")));
-    drives::ClearCalls();
+    winsim::TheMachine().letters.ClearCalls();
     ASSERT_TRUE(hl::Click(dlg, IDC_DRIVE_CONNECT));
-    EXPECT_TRUE(drives::Calls().empty());
+    EXPECT_TRUE(winsim::TheMachine().letters.Calls().empty());
     EXPECT_TRUE(hl::MessageBoxes().empty());
     EXPECT_EQ(hl::CurrentCursorResource(), 0);
   });
 }
 
 TEST_F(DriveMappingFlow, DeviceClickListsSharesWithTheLowestMatchingLetterAnyCase) {
-  ASSERT_TRUE(drives::SetFabricText(std::string(kFabric).replace(
+  ASSERT_TRUE(winsim::TheMachine().SetFabricText(std::string(kFabric).replace(
       std::string(kFabric).rfind('}'), 1,
       R"(, "connections": {"X:": "\\\\nas1\\PUBLIC", "M:": "\\\\10.77.0.11\\public", "K:": "\\\\OTHER\\Public"}})")));
   RunApp([&](CSeekwellDlg& dlg) {
@@ -209,13 +203,13 @@ TEST_F(DriveMappingFlow, DeviceClickListsSharesWithTheLowestMatchingLetterAnyCas
 TEST_F(DriveMappingFlow, ConnectMapsTheShareAndShowsItsLetter) {
   RunApp([&](CSeekwellDlg& dlg) {
     Connect(dlg, "NAS1", "Volume_1", "Z:");
-    ASSERT_EQ(drives::Calls().size(), 2u);
+    ASSERT_EQ(winsim::TheMachine().letters.Calls().size(), 2u);
     // The letter's old mapping is cancelled first (forced, profile updated), then one attempt does it.
-    EXPECT_EQ(drives::Calls()[0].kind, Kind::Cancel);
-    EXPECT_EQ(drives::Calls()[0].localName, "Z:");
-    EXPECT_EQ(drives::Calls()[0].flags, share::kConnectUpdateProfile);
-    EXPECT_TRUE(drives::Calls()[0].force);
-    const drives::NetworkCall& add = drives::Calls()[1];
+    EXPECT_EQ(winsim::TheMachine().letters.Calls()[0].kind, Kind::Cancel);
+    EXPECT_EQ(winsim::TheMachine().letters.Calls()[0].localName, "Z:");
+    EXPECT_EQ(winsim::TheMachine().letters.Calls()[0].flags, share::kConnectUpdateProfile);
+    EXPECT_TRUE(winsim::TheMachine().letters.Calls()[0].force);
+    const winsim::NetworkCall add = winsim::TheMachine().letters.Calls()[1];
     EXPECT_EQ(add.remoteName, "\\\\NAS1\\Volume_1");
     EXPECT_EQ(add.localName, "Z:");
     EXPECT_EQ(add.userName, "");
@@ -236,7 +230,7 @@ TEST_F(DriveMappingFlow, ConnectMapsTheShareAndShowsItsLetter) {
 
     // Connect on a letter already mapped replaces that mapping.
     Connect(dlg, "NAS1", "Public", "Z: \\\\NAS1\\Volume_1");
-    EXPECT_EQ(drives::Connection('Z'), "\\\\NAS1\\Public");
+    EXPECT_EQ(winsim::TheMachine().letters.Connection('Z'), "\\\\NAS1\\Public");
     EXPECT_EQ(Location(dlg, "Public"), "Z:");
     EXPECT_EQ(Location(dlg, "Volume_1"), "");
   });
@@ -245,14 +239,14 @@ TEST_F(DriveMappingFlow, ConnectMapsTheShareAndShowsItsLetter) {
 TEST_F(DriveMappingFlow, ConnectWithoutAVolumeRowWarnsAndProbesNothing) {
   RunApp([&](CSeekwellDlg& dlg) {
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, IDC_DEVICE_LIST, "NAS1")));
-    drives::ClearCalls();
+    winsim::TheMachine().letters.ClearCalls();
     ASSERT_TRUE(hl::Click(dlg, IDC_DRIVE_CONNECT));
     ASSERT_EQ(hl::MessageBoxes().size(), 1u);
     EXPECT_EQ(hl::MessageBoxes()[0].text, "Please select a device in the above section.");
     EXPECT_EQ(hl::MessageBoxes()[0].caption, "Warning");
     EXPECT_EQ(hl::MessageBoxes()[0].flags, ui::kMbIconExclamation);
     EXPECT_TRUE(probes.empty());
-    EXPECT_TRUE(drives::Calls().empty());
+    EXPECT_TRUE(winsim::TheMachine().letters.Calls().empty());
     EXPECT_EQ(hl::CurrentCursorResource(), 0);
   });
 }
@@ -261,7 +255,7 @@ TEST_F(DriveMappingFlow, OnXpSixSilentAttemptsThenTheLoginDialogThenOneWithWhatW
   RunApp([&](CSeekwellDlg& dlg) {
     AnswerLogin("bob", "s3cret");
     Connect(dlg, "LOCKED", "Secure", "Z:");
-    std::vector<drives::NetworkCall> adds = Adds();
+    std::vector<winsim::NetworkCall> adds = Adds();
     ASSERT_EQ(adds.size(), 7u);
     for (int i = 0; i < 6; ++i) {
       EXPECT_EQ(adds[static_cast<size_t>(i)].userName, "") << i;
@@ -288,13 +282,13 @@ TEST_F(DriveMappingFlow, OnXpSixSilentAttemptsThenTheLoginDialogThenOneWithWhatW
     EXPECT_EQ(hl::MessageBoxes().back().text, "Failed to map drive.");
     EXPECT_EQ(hl::MessageBoxes().back().caption, "Error");
     EXPECT_EQ(hl::MessageBoxes().back().flags, ui::kMbIconStop);
-    EXPECT_EQ(drives::Connection('Y'), "");
+    EXPECT_EQ(winsim::TheMachine().letters.Connection('Y'), "");
   });
 }
 
 TEST_F(DriveMappingFlow, OnVistaAndLaterTheSeventhAttemptLetsWindowsAskAndNoLoginDialogShows) {
   UseWindows("win7+wow64");
-  drives::SetCredentialPrompt([](const std::string&, std::string& user, std::string& password) {
+  winsim::TheMachine().letters.SetCredentialPrompt([](const std::string&, std::string& user, std::string& password) {
     user = "bob";
     password = "s3cret";
     return true;
@@ -305,7 +299,7 @@ TEST_F(DriveMappingFlow, OnVistaAndLaterTheSeventhAttemptLetsWindowsAskAndNoLogi
     Connect(dlg, "LOCKED", "Secure", "Z:");
     EXPECT_EQ(hl::PendingScripts(), 1);
     EXPECT_EQ(loginDialogs, 0);
-    std::vector<drives::NetworkCall> adds = Adds();
+    std::vector<winsim::NetworkCall> adds = Adds();
     ASSERT_EQ(adds.size(), 7u);
     EXPECT_EQ(adds[5].flags, 1u);
     EXPECT_EQ(adds[6].flags, 9u);
@@ -317,10 +311,10 @@ TEST_F(DriveMappingFlow, OnVistaAndLaterTheSeventhAttemptLetsWindowsAskAndNoLogi
               "Successfully mapped drive.\nPlease restart your PC to see drive mapping.");
   });
   // The policy that lets the user's Explorer see what the elevated program mapped.
-  EXPECT_NE(host::SimRegistryDump().find(
+  EXPECT_NE(machine.registry.Dump().find(
                 "HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Policies\\System \"EnableLinkedConnections\" dword:1"),
             std::string::npos)
-      << host::SimRegistryDump();
+      << machine.registry.Dump();
 }
 
 TEST_F(DriveMappingFlow, OnNt4TheLoginDialogComesFirstAndSixAttemptsUseWhatWasTyped) {
@@ -328,7 +322,7 @@ TEST_F(DriveMappingFlow, OnNt4TheLoginDialogComesFirstAndSixAttemptsUseWhatWasTy
   RunApp([&](CSeekwellDlg& dlg) {
     AnswerLogin("bob", "wrong");
     Connect(dlg, "LOCKED", "Secure", "Z:");
-    std::vector<drives::NetworkCall> adds = Adds();
+    std::vector<winsim::NetworkCall> adds = Adds();
     ASSERT_EQ(adds.size(), 6u);
     for (const auto& add : adds) {
       EXPECT_EQ(add.userName, "bob");
@@ -341,7 +335,7 @@ TEST_F(DriveMappingFlow, OnNt4TheLoginDialogComesFirstAndSixAttemptsUseWhatWasTy
     EXPECT_EQ(Location(dlg, "Secure"), "");
   });
   // Not a Vista-or-later workstation: the policy is left alone.
-  EXPECT_EQ(host::SimRegistryDump().find("EnableLinkedConnections"), std::string::npos);
+  EXPECT_EQ(machine.registry.Dump().find("EnableLinkedConnections"), std::string::npos);
 }
 
 TEST_F(DriveMappingFlow, ADeviceSwitchedOffBeforeConnectIsReportedAfterTwoSecondsAndSearchedAgain) {
@@ -354,7 +348,7 @@ TEST_F(DriveMappingFlow, ADeviceSwitchedOffBeforeConnectIsReportedAfterTwoSecond
     const int discoversBefore = port.discovers;
     const size_t logBefore = hl::Log().size();
     const std::uint32_t before = hl::Now();
-    drives::ClearCalls();
+    winsim::TheMachine().letters.ClearCalls();
     ASSERT_TRUE(hl::Click(dlg, IDC_DRIVE_CONNECT));
 
     ASSERT_EQ(hl::MessageBoxes().size(), 1u);
@@ -379,7 +373,7 @@ TEST_F(DriveMappingFlow, ADeviceSwitchedOffBeforeConnectIsReportedAfterTwoSecond
 }
 
 TEST_F(DriveMappingFlow, LocationAfterConnectComparesServersExactlyAndAfterDisconnectIgnoringCase) {
-  ASSERT_TRUE(drives::SetFabricText(std::string(kFabric).replace(std::string(kFabric).rfind('}'), 1,
+  ASSERT_TRUE(winsim::TheMachine().SetFabricText(std::string(kFabric).replace(std::string(kFabric).rfind('}'), 1,
                                                                  R"(, "connections": {"P:": "\\\\nas1\\Public"}})")));
   RunApp([&](CSeekwellDlg& dlg) {
     Connect(dlg, "NAS1", "Volume_1", "Z:");
@@ -388,12 +382,12 @@ TEST_F(DriveMappingFlow, LocationAfterConnectComparesServersExactlyAndAfterDisco
 
     // Disconnect the selected volume's letter: the list rebuilt ignores case again.
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_VOLUME_LIST, RowOf(dlg, IDC_VOLUME_LIST, "Volume_1")));
-    drives::ClearCalls();
+    winsim::TheMachine().letters.ClearCalls();
     ASSERT_TRUE(hl::Click(dlg, IDC_DRIVE_DISCONNECT));
-    ASSERT_EQ(drives::Calls().size(), 1u);
-    EXPECT_EQ(drives::Calls()[0].kind, Kind::Cancel);
-    EXPECT_EQ(drives::Calls()[0].localName, "Z:");
-    EXPECT_TRUE(drives::Calls()[0].force);
+    ASSERT_EQ(winsim::TheMachine().letters.Calls().size(), 1u);
+    EXPECT_EQ(winsim::TheMachine().letters.Calls()[0].kind, Kind::Cancel);
+    EXPECT_EQ(winsim::TheMachine().letters.Calls()[0].localName, "Z:");
+    EXPECT_TRUE(winsim::TheMachine().letters.Calls()[0].force);
     EXPECT_EQ(hl::MessageBoxes().back().text, "Successfully unmapped drive.");
     EXPECT_EQ(hl::MessageBoxes().back().caption, "Confirm");
     EXPECT_EQ(Location(dlg, "Volume_1"), "");
@@ -404,7 +398,7 @@ TEST_F(DriveMappingFlow, LocationAfterConnectComparesServersExactlyAndAfterDisco
 }
 
 TEST_F(DriveMappingFlow, DisconnectTakesTheVolumeLetterElseTheComboItem) {
-  ASSERT_TRUE(drives::SetFabricText(std::string(kFabric).replace(std::string(kFabric).rfind('}'), 1,
+  ASSERT_TRUE(winsim::TheMachine().SetFabricText(std::string(kFabric).replace(std::string(kFabric).rfind('}'), 1,
                                                                  R"(, "connections": {"X:": "\\\\SRV\\SHARE"}})")));
   RunApp([&](CSeekwellDlg& dlg) {
     // A selected volume without a letter cannot be disconnected.
@@ -417,21 +411,21 @@ TEST_F(DriveMappingFlow, DisconnectTakesTheVolumeLetterElseTheComboItem) {
               "not being accessed.");
     EXPECT_EQ(hl::MessageBoxes().back().caption, "Error");
     EXPECT_EQ(hl::MessageBoxes().back().flags, ui::kMbIconStop);
-    EXPECT_EQ(drives::Connection('X'), "\\\\SRV\\SHARE");
+    EXPECT_EQ(winsim::TheMachine().letters.Connection('X'), "\\\\SRV\\SHARE");
 
     // With no volume row selected the combo's item says which letter.
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_VOLUME_LIST, -1));
     ASSERT_TRUE(hl::Click(dlg, IDC_DRIVE_DISCONNECT));
-    EXPECT_EQ(drives::Connection('X'), "");
+    EXPECT_EQ(winsim::TheMachine().letters.Connection('X'), "");
     EXPECT_EQ(hl::MessageBoxes().back().text, "Successfully unmapped drive.");
     EXPECT_EQ(ItemOf(dlg, "X:"), 2);
 
     // Nothing selected anywhere: nothing happens.
     hl::Control(dlg, IDC_DRIVE_LETTERS)->curSel = -1;
     const size_t boxes = hl::MessageBoxes().size();
-    drives::ClearCalls();
+    winsim::TheMachine().letters.ClearCalls();
     ASSERT_TRUE(hl::Click(dlg, IDC_DRIVE_DISCONNECT));
-    EXPECT_TRUE(drives::Calls().empty());
+    EXPECT_TRUE(winsim::TheMachine().letters.Calls().empty());
     EXPECT_EQ(hl::MessageBoxes().size(), boxes);
   });
 }
@@ -460,7 +454,7 @@ TEST_F(DriveMappingFlow, AShareNameTheCodePageCannotHoldIsShownButNeverMapped) {
   // Not UTF-8: shown with '?' in place of what was lost, and never used to name a share, so the
   // letter's current mapping stays.
   port.devices[0].shares = {"Bad\xff\xfeName"};
-  drives::SetConnection('Z', "\\\\SRV\\SHARE");
+  winsim::TheMachine().letters.SetConnection('Z', "\\\\SRV\\SHARE");
   RunApp([&](CSeekwellDlg& dlg) {
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, IDC_DEVICE_LIST, "NAS1")));
     ASSERT_EQ(hl::Rows(dlg, IDC_VOLUME_LIST).size(), 1u);
@@ -468,11 +462,11 @@ TEST_F(DriveMappingFlow, AShareNameTheCodePageCannotHoldIsShownButNeverMapped) {
     EXPECT_NE(shown.find('?'), std::string::npos) << shown;
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_VOLUME_LIST, 0));
     ASSERT_TRUE(hl::SelectComboItem(dlg, IDC_DRIVE_LETTERS, 0));
-    drives::ClearCalls();
+    winsim::TheMachine().letters.ClearCalls();
     ASSERT_TRUE(hl::Click(dlg, IDC_DRIVE_CONNECT));
-    EXPECT_TRUE(drives::Calls().empty());
+    EXPECT_TRUE(winsim::TheMachine().letters.Calls().empty());
     EXPECT_EQ(hl::MessageBoxes().back().text, "Failed to map drive.");
-    EXPECT_EQ(drives::Connection('Z'), "\\\\SRV\\SHARE");
+    EXPECT_EQ(winsim::TheMachine().letters.Connection('Z'), "\\\\SRV\\SHARE");
   });
 }
 

@@ -13,18 +13,12 @@
 #include "app/seekwell_dlg.h"
 #include "fake_device_port.h"
 #include "host/initiator_presence.h"
-#include "host/module_file_sim.h"
+#include "simulated_machine.h"
 #include "host/registry.h"
-#include "host/registry_sim.h"
-#include "host/service_control_sim.h"
-#include "host/version_api_sim.h"
 #include "iscsi/command_lines.h"
 #include "iscsi/command_runner.h"
-#include "iscsi/initiator_sim.h"
-#include "iscsi/process_runner_sim.h"
 #include "iscsi/wmi_wrapper.h"
 #include "resource.h"
-#include "share/network_drives_sim.h"
 #include "ui/headless.h"
 
 namespace sw::app {
@@ -51,47 +45,41 @@ const Rows kInitiatorRows = {{"alpha", "NO"}, {"mid", "NO"}, {"zeta", "NO"}};
 struct Machine {
   const char* windows;
   bool serviceInstalled;
-  host::ServiceState state;
+  winsim::ServiceStatus state;
   const char* displayName;  // the Uninstall entry's DisplayName, or nullptr for none
-  host::sim::StartBehaviour behaviour = host::sim::StartBehaviour::Starts;
+  winsim::StartBehaviour behaviour = winsim::StartBehaviour::Starts;
 };
 
-class IscsiPanelFlow : public ::testing::Test {
+class IscsiPanelFlow : public test::MachineTest {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     hl::Reset();
     SetDevicePort(&port);
     port.devices = {{"NAS-ISCSI", kDevice, "255.255.255.0", "10.77.0.254", false, true}};
     port.devices[0].targets = kEntries;
     port.targetQueries = 0;
-    host::SimRegistryReset();
-    host::sim::ResetServices();
-    host::sim::ResetFiles();
-    host::sim::SetServiceClock([] { return ui::TickCount(); });
-    iscsi::sim::ResetProcesses();
-    iscsi::sim::ResetInitiator();
-    iscsi::sim::SetIpconfigDurationMs(0);
-    ASSERT_TRUE(share::sim::SetFabricText(kFabric));
+    machine.SetClock([] { return ui::TickCount(); });
+    machine.processes.SetIpconfigDurationMs(0);
+    ASSERT_TRUE(machine.SetFabricText(kFabric));
     images = std::filesystem::temp_directory_path() /
              ("seekwell-iscsi-flow-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
-    iscsi::sim::SetImageFolder(images.string());
+    machine.initiator.SetImageFolder(images.string());
   }
   void TearDown() override {
-    iscsi::sim::ResetProcesses();
-    host::sim::SetServiceClock(nullptr);
-    host::version_api::ResetSimulatedWindows();
+    test::MachineTest::TearDown();
     SetDevicePort(nullptr);
     std::filesystem::remove_all(images);
   }
 
   void Install(const Machine& m) {
-    host::version_api::SimulatedWindows w;
-    ASSERT_TRUE(host::version_api::ParseSimulatedWindows(m.windows, w));
-    host::version_api::SetSimulatedWindows(w);
-    host::sim::InitiatorInstall install;
+    winsim::WindowsVersion w;
+    ASSERT_TRUE(winsim::ParseWindowsVersion(m.windows, w));
+    machine.SetVersion(w);
+    winsim::InitiatorInstall install;
     install.serviceInstalled = m.serviceInstalled;
     install.service = {m.state, 0, m.behaviour};
-    host::sim::SetInitiatorInstall(install);
+    machine.services.SetInitiatorInstall(install);
     if (m.displayName) {
       host::RegistryKey key;
       ASSERT_TRUE(key.Create(host::RegistryRoot::LocalMachine, std::string(host::kInitiatorUninstallKey) + "\\Entry"));
@@ -120,7 +108,7 @@ class IscsiPanelFlow : public ::testing::Test {
   }
 
   bool Launched(const std::string& commandLine) {
-    const auto& l = iscsi::sim::ProcessLaunches();
+    const auto l = machine.processes.Launches();
     return std::find(l.begin(), l.end(), commandLine) != l.end();
   }
 
@@ -148,8 +136,8 @@ class IscsiPanelFlow : public ::testing::Test {
 
 // The decision table, row by row: the road of a device click and what Connect on the first row does.
 TEST_F(IscsiPanelFlow, DeviceClickAndConnectForEachMachine) {
-  using S = host::ServiceState;
-  using B = host::sim::StartBehaviour;
+  using S = winsim::ServiceStatus;
+  using B = winsim::StartBehaviour;
   struct Case {
     const char* name;
     Machine machine;
@@ -209,7 +197,7 @@ TEST_F(IscsiPanelFlow, DeviceClickAndConnectForEachMachine) {
       if (c.justStarted == 0) {
         EXPECT_EQ(c.initiatorRoad ? kInitiatorRows : kFallbackRows, hl::Rows(dlg, IDC_TARGET_LIST));
       }
-      EXPECT_TRUE(iscsi::sim::Snapshot().sessions.empty());
+      EXPECT_TRUE(machine.initiator.Snapshot().sessions.empty());
     });
   }
 }
@@ -217,7 +205,7 @@ TEST_F(IscsiPanelFlow, DeviceClickAndConnectForEachMachine) {
 // The install prompt: OK with the installer beside the program, OK without it, and the close box
 // followed by a restore of the main window.
 TEST_F(IscsiPanelFlow, InstallPromptAndTheRestoreThatResumes) {
-  Install({"xp", false, host::ServiceState::Stopped, nullptr});
+  Install({"xp", false, winsim::ServiceStatus::Stopped, nullptr});
   RunApp([&](CSeekwellDlg& dlg) {
     ClickDevice(dlg);
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_TARGET_LIST, 1));
@@ -250,7 +238,7 @@ TEST_F(IscsiPanelFlow, InstallPromptAndTheRestoreThatResumes) {
 
     // With the installer: prompt closed, main window minimised while it runs, then restored,
     // and the resumed Connect finds the initiator installed and its service running.
-    iscsi::sim::SetInstallerAvailable(true);
+    machine.files.Place(host::InstallerPath(machine.files.ModuleFileName()));
     const std::size_t logFrom = hl::Log().size();
     ASSERT_TRUE(hl::Click(*hl::OpenDialogs().back(), ui::kIdOk));
     EXPECT_EQ((Texts{"destroy 233", "minimise 102", "restore 102", "sleep 1000"}), DialogLog(logFrom));
@@ -268,7 +256,7 @@ TEST_F(IscsiPanelFlow, InstallPromptAndTheRestoreThatResumes) {
 // The list the refresh builds: sessions and discovered targets of the device only, once each,
 // sorted, "YES" for any statistics instance; the row click; the deferral after a service start.
 TEST_F(IscsiPanelFlow, TargetListRules) {
-  Install({"xp", true, host::ServiceState::Running, host::kInitiatorDisplayName});
+  Install({"xp", true, winsim::ServiceStatus::Running, host::kInitiatorDisplayName});
   {
     // What the initiator knows before: the other device's portal and a session to its target, and
     // a session to zeta whose statistics say Active FALSE.
@@ -276,11 +264,11 @@ TEST_F(IscsiPanelFlow, TargetListRules) {
     ASSERT_EQ(0, wmi.CreateInstanceWithProperty("MSiSCSIInitiator_SendTargetPortalClass", "PortalAddress", kOtherDevice));
     ASSERT_EQ(0, wmi.CreateInstanceWithProperty("MSiSCSIInitiator_SendTargetPortalClass", "PortalAddress", kDevice));
     for (const char* t : {"iqn.2009-11.com.halden:other", "iqn.2009-11.com.halden:zeta"}) {
-      ASSERT_TRUE(iscsi::RunCommand(*iscsi::LoginTargetCommand(t, iscsi::sim::kDefaultInitiatorName)));
+      ASSERT_TRUE(iscsi::RunCommand(*iscsi::LoginTargetCommand(t, winsim::kDefaultInitiatorName)));
     }
-    iscsi::sim::SetConnectionActive("iqn.2009-11.com.halden:zeta", false);
+    machine.initiator.SetConnectionActive("iqn.2009-11.com.halden:zeta", false);
   }
-  Install({"xp", true, host::ServiceState::Stopped, nullptr});
+  Install({"xp", true, winsim::ServiceStatus::Stopped, nullptr});
   RunApp([&](CSeekwellDlg& dlg) {
     dlg.Iscsi().SetNewDiskDialogs({});  // the deferred login's new disk leads nowhere here
     // The service is stopped: the device's own list. Connect starts the service, so the next
@@ -290,8 +278,8 @@ TEST_F(IscsiPanelFlow, TargetListRules) {
     ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
     ASSERT_EQ(1, dlg.Iscsi().Flags().ServiceJustStarted);
 
-    iscsi::sim::ResetProcesses();
-    iscsi::sim::SetIpconfigDurationMs(0);
+    machine.processes.Reset();
+    machine.processes.SetIpconfigDurationMs(0);
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 0));
     auto* main = hl::WindowOf(dlg.GetSafeHwnd());
     ASSERT_TRUE(hl::PumpMessagesUntil([&] { return main->timers.count(kTimerIscsi) > 0; }));
@@ -305,8 +293,8 @@ TEST_F(IscsiPanelFlow, TargetListRules) {
     hl::AdvanceClock(1000);  // the refresh that the deferred login of the clicked row started
 
     // The next device click lists the device's targets.
-    iscsi::sim::ResetProcesses();
-    iscsi::sim::SetIpconfigDurationMs(0);
+    machine.processes.Reset();
+    machine.processes.SetIpconfigDurationMs(0);
     ClickDevice(dlg);
     EXPECT_TRUE(Launched("iscsicli RemoveTargetPortal 10.77.0.11 3260"));
     EXPECT_TRUE(Launched("iscsicli ListTargets t"));
@@ -335,21 +323,21 @@ TEST_F(IscsiPanelFlow, TargetListRules) {
 // nothing and closes nothing. Nor does our own when the user has picked another device meanwhile:
 // that device must not become the initiator's portal.
 TEST_F(IscsiPanelFlow, StaleOrForeignProcessTerminatedMessageIsIgnored) {
-  Install({"win7", true, host::ServiceState::Running, nullptr});
+  Install({"win7", true, winsim::ServiceStatus::Running, nullptr});
   port.devices.push_back({"NAS-PLAIN", "10.77.0.13"});
-  iscsi::sim::SetIpconfigDurationMs(200);
+  machine.processes.SetIpconfigDurationMs(200);
   RunApp([&](CSeekwellDlg& dlg) {
     const unsigned message = ui::RegisterWindowMessage(iscsi::kProcessTerminatedMessageName);
     dlg.PostMessage(message, 0, 0x4242);
     hl::PumpMessages();
-    EXPECT_TRUE(iscsi::sim::ProcessLaunches().empty());
+    EXPECT_TRUE(machine.processes.Launches().empty());
 
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 0));
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 1));
-    iscsi::sim::WaitForWatchedProcesses();
+    machine.processes.WaitForWaiters();
     hl::PumpMessages();
-    EXPECT_EQ((Texts{"ipconfig /all"}), iscsi::sim::ProcessLaunches());
-    EXPECT_TRUE(iscsi::sim::Snapshot().sendTargetPortals.empty());
+    EXPECT_EQ((Texts{"ipconfig /all"}), machine.processes.Launches());
+    EXPECT_TRUE(machine.initiator.Snapshot().sendTargetPortals.empty());
     EXPECT_TRUE(hl::MessageBoxes().empty());
     EXPECT_EQ(0u, hl::WindowOf(dlg.GetSafeHwnd())->timers.count(kTimerIscsi));
     EXPECT_FALSE(hl::Enabled(dlg, IDC_TARGET_CONNECT));

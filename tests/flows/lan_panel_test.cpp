@@ -35,12 +35,14 @@ constexpr const char* kFabric = R"({"devices": [
 class LanPanelFlow : public iscsi::IscsiSim {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     iscsi::IscsiSim::SetUp();
-    ASSERT_TRUE(share::sim::SetFabricText(kFabric));
+    ASSERT_TRUE(machine.SetFabricText(kFabric));
     hl::Reset();
     SetDevicePort(&port);
   }
   void TearDown() override {
+    test::MachineTest::TearDown();
     SetDevicePort(nullptr);
     SetLogoutVolumeInventory({});
     iscsi::IscsiSim::TearDown();
@@ -172,7 +174,7 @@ TEST_F(LanPanelFlow, EveryRefusalShowsItsBoxFocusesTheFieldAndSendsNothing) {
 TEST_F(LanPanelFlow, StaticRoadEndsTheSessionsFirstThenMovesTheDeviceWithoutAskingForLogin) {
   iscsi::CWmiWrapper wmi;
   ASSERT_EQ(0, iscsi::AddDevicePortal(wmi, "10.77.0.11"));
-  ASSERT_TRUE(iscsi::RunCommand(iscsi::LoginTargetCommand(kTarget, iscsi::sim::kDefaultInitiatorName).value()));
+  ASSERT_TRUE(iscsi::RunCommand(iscsi::LoginTargetCommand(kTarget, winsim::kDefaultInitiatorName).value()));
   ASSERT_TRUE(iscsi::RunCommand(iscsi::AddPersistentDeviceCommand("E:\\").value()));
   SetLogoutVolumeInventory([] { return std::vector<iscsi::InventoryVolume>{{"E:\\", kTarget}}; });
   bool loginShown = false;
@@ -184,7 +186,7 @@ TEST_F(LanPanelFlow, StaticRoadEndsTheSessionsFirstThenMovesTheDeviceWithoutAski
   RunApp([&](CSeekwellDlg& dlg) {
     ShowTargetsOf(dlg, "NAS-OPEN");
     ASSERT_EQ(dlg.Iscsi().TargetRowStatuses(), std::vector<std::string>{"YES"});
-    iscsi::sim::ResetProcesses();
+    machine.processes.Reset();
 
     // A gateway equal to the address is refused only after the sessions were ended.
     Fill(dlg, IDC_DEVICE_IP, {10, 77, 0, 50});
@@ -192,12 +194,13 @@ TEST_F(LanPanelFlow, StaticRoadEndsTheSessionsFirstThenMovesTheDeviceWithoutAski
     ASSERT_TRUE(hl::Click(dlg, IDC_APPLY));
     EXPECT_EQ(hl::MessageBoxes().back().text,
               "IP address and the gateway address have the same address. Please modify ip address.");
-    EXPECT_TRUE(iscsi::sim::Snapshot().sessions.empty());
-    EXPECT_TRUE(iscsi::sim::Snapshot().persistentDevices.empty());
-    ASSERT_GE(iscsi::sim::ProcessLaunches().size(), 5u);
-    EXPECT_EQ(iscsi::sim::ProcessLaunches()[0], "iscsicli RemovePersistentDevice E:\\");
-    EXPECT_EQ(iscsi::sim::ProcessLaunches()[1].rfind("iscsicli logouttarget ", 0), 0u);
-    EXPECT_EQ((std::vector<std::string>(iscsi::sim::ProcessLaunches().end() - 3, iscsi::sim::ProcessLaunches().end())),
+    EXPECT_TRUE(machine.initiator.Snapshot().sessions.empty());
+    EXPECT_TRUE(machine.initiator.Snapshot().persistentDevices.empty());
+    const std::vector<std::string> launches = machine.processes.Launches();
+    ASSERT_GE(launches.size(), 5u);
+    EXPECT_EQ(launches[0], "iscsicli RemovePersistentDevice E:\\");
+    EXPECT_EQ(launches[1].rfind("iscsicli logouttarget ", 0), 0u);
+    EXPECT_EQ((std::vector<std::string>(launches.end() - 3, launches.end())),
               (std::vector<std::string>{"iscsicli ClearPersistentDevices ", "iscsicli RemoveTargetPortal 10.77.0.11 3260",
                                         "iscsicli ListTargets t"}));
     EXPECT_EQ(LoginChecks(), 0);
@@ -296,16 +299,16 @@ namespace {
 TEST_F(LanPanelFlow, DisconnectLogsTheSelectedTargetOutAndRefreshesTheListByTimer) {
   iscsi::CWmiWrapper wmi;
   ASSERT_EQ(0, iscsi::AddDevicePortal(wmi, "10.77.0.11"));
-  ASSERT_TRUE(iscsi::RunCommand(iscsi::LoginTargetCommand(kTarget, iscsi::sim::kDefaultInitiatorName).value()));
-  ASSERT_TRUE(iscsi::RunCommand(iscsi::PersistentLoginTargetCommand(kTarget, iscsi::sim::kDefaultInitiatorName).value()));
+  ASSERT_TRUE(iscsi::RunCommand(iscsi::LoginTargetCommand(kTarget, winsim::kDefaultInitiatorName).value()));
+  ASSERT_TRUE(iscsi::RunCommand(iscsi::PersistentLoginTargetCommand(kTarget, winsim::kDefaultInitiatorName).value()));
   RunApp([&](CSeekwellDlg& dlg) {
     ShowTargetsOf(dlg, "NAS-OPEN");
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_TARGET_LIST, 0));
     ASSERT_EQ(hl::Text(dlg, IDC_TARGET_CONNECT), "Disconnect");
 
     ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
-    EXPECT_TRUE(iscsi::sim::Snapshot().sessions.empty());
-    EXPECT_TRUE(iscsi::sim::Snapshot().persistentLogins.empty());
+    EXPECT_TRUE(machine.initiator.Snapshot().sessions.empty());
+    EXPECT_TRUE(machine.initiator.Snapshot().persistentLogins.empty());
     EXPECT_EQ(hl::WindowOf(dlg.GetSafeHwnd())->timers.count(kTimerIscsi), 1u) << "the refresh is started";
     EXPECT_TRUE(hl::Enabled(dlg, IDC_TARGET_CONNECT));
     EXPECT_TRUE(hl::Enabled(dlg, IDC_MANAGEMENT));

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "app/login_dlg.h"
-#include "host/version_api_sim.h"
+#include "simulated_machine.h"
 #include "protocol/protocol_state.h"
 #include "resource.h"
 #include "share/user_name.h"
@@ -15,27 +15,28 @@ namespace {
 
 namespace hl = ui::headless;
 
-class LoginDialogFlow : public ::testing::Test {
+class LoginDialogFlow : public test::MachineTest {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     hl::Reset();
     UseWindows("xp");
-    share::sim::SetSimulatedUserName("alice");
+    machine.SetUserName("alice");
     protocol::LoginCredentials& c = protocol::GetProtocolState().loginCredentials;
     protocol::CopyText(c.userName, sizeof c.userName, "before");
     protocol::CopyText(c.password, sizeof c.password, "old-secret");
   }
   void TearDown() override {
+    test::MachineTest::TearDown();
     AdminLoginMode = 0;
-    host::version_api::ResetSimulatedWindows();
-    share::sim::SetSimulatedUserName("User");
+    machine.SetUserName("User");
     protocol::GetProtocolState().loginCredentials = protocol::LoginCredentials{};
   }
 
   static void UseWindows(const char* name) {
-    host::version_api::SimulatedWindows windows;
-    ASSERT_TRUE(host::version_api::ParseSimulatedWindows(name, windows)) << name;
-    host::version_api::SetSimulatedWindows(windows);
+    winsim::WindowsVersion windows;
+    ASSERT_TRUE(winsim::ParseWindowsVersion(name, windows)) << name;
+    winsim::TheMachine().SetVersion(windows);
   }
 
   // Opens the dialog for `mode`, runs `script` in it; the modal result.
@@ -92,7 +93,7 @@ TEST_F(LoginDialogFlow, AWindowsUserNameTheCredentialsCannotHoldStaysEditable) {
   // Locked and too long, the dialog could never be confirmed; unreadable, it would be locked empty.
   UseWindows("98");
   for (const char* name : {"a-very-long-user-name", ""}) {
-    share::sim::SetSimulatedUserName(name);
+    machine.SetUserName(name);
     Run(0, [name](ui::CDialog& d) {
       EXPECT_EQ(hl::Text(d, IDC_LOGIN_USER), "") << name;
       EXPECT_TRUE(hl::Enabled(d, IDC_LOGIN_USER)) << name;

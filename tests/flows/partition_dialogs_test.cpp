@@ -11,23 +11,15 @@
 #include "app/partition_dlg.h"
 #include "app/wizard_dlg.h"
 #include "disk/disk_access.h"
-#include "disk/disk_io_sim.h"
-#include "disk/format_engine_sim.h"
+#include "simulated_machine.h"
 #include "disk/partition_sizes.h"
 #include "disk/volume_format.h"
 #include "disk/volume_inventory.h"
-#include "disk/volume_io_sim.h"
 #include "disk/volume_mounts.h"
-#include "host/registry_sim.h"
-#include "host/service_control_sim.h"
-#include "host/version_api_sim.h"
 #include "iscsi/command_lines.h"
 #include "iscsi/command_runner.h"
-#include "iscsi/initiator_sim.h"
-#include "iscsi/process_runner_sim.h"
 #include "protocol/protocol_state.h"
 #include "resource.h"
-#include "share/network_drives_sim.h"
 #include "ui/headless.h"
 
 namespace sw::app {
@@ -60,41 +52,30 @@ class YesPrompts : public disk::DiskPrompts {
   bool AskInitialize() override { return true; }
 };
 
-class PartitionDialogsFlow : public ::testing::Test {
+class PartitionDialogsFlow : public test::MachineTest {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     hl::Reset();
-    host::SimRegistryReset();
-    host::sim::ResetServices();
-    host::sim::SetInitiatorInstall({});
-    host::version_api::ResetSimulatedWindows();
-    iscsi::sim::ResetProcesses();
-    iscsi::sim::ResetInitiator();
+    machine.services.SetInitiatorInstall({});
     dir_ = fs::temp_directory_path() /
            ("seekwell-partition-flow-" + std::string(testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
-    iscsi::sim::SetImageFolder(dir_.string());
-    ASSERT_TRUE(share::sim::SetFabricText(kFabric));
-    disk::sim::ResetSimulatedDisks();
-    disk::sim::ResetVolumes();
-    disk::sim::ResetFormatEngine();
-    disk::sim::SetVolumeArrivalDelay(1500);
+    machine.initiator.SetImageFolder(dir_.string());
+    ASSERT_TRUE(machine.SetFabricText(kFabric));
+    machine.volumes.SetArrivalDelay(1500);
     disk::NoFormatCompletedYet = true;
     protocol::SetSelectedDeviceIp(protocol::GetProtocolState(), kDevice);
-    ASSERT_EQ(0, iscsi::sim::AddSendTargetPortal(kDevice));
+    ASSERT_EQ(0, machine.initiator.AddSendTargetPortal(kDevice));
   }
   void TearDown() override {
-    disk::sim::ResetVolumes();
-    disk::sim::ResetSimulatedDisks();
-    iscsi::sim::ResetInitiator();
-    iscsi::sim::ResetProcesses();
-    share::sim::Reset();
+    test::MachineTest::TearDown();
     fs::remove_all(dir_);
   }
 
   int Login(const std::string& target) {
-    EXPECT_TRUE(iscsi::RunCommand(*iscsi::LoginTargetCommand(target, iscsi::sim::kDefaultInitiatorName)));
-    for (const auto& s : iscsi::sim::SessionDisks()) {
+    EXPECT_TRUE(iscsi::RunCommand(*iscsi::LoginTargetCommand(target, winsim::kDefaultInitiatorName)));
+    for (const auto& s : machine.initiator.SessionDisks()) {
       if (s.targetName == target) {
         image_ = s.imagePath;
         return s.diskNumber;
@@ -104,7 +85,7 @@ class PartitionDialogsFlow : public ::testing::Test {
     return -1;
   }
   bool LoggedIn(const std::string& target) {
-    for (const auto& s : iscsi::sim::Snapshot().sessions) {
+    for (const auto& s : machine.initiator.Snapshot().sessions) {
       if (s.targetName == target) return true;
     }
     return false;
@@ -176,7 +157,7 @@ TEST_F(PartitionDialogsFlow, SizeChecksRefuseInOrderBeforeAnythingIsWritten) {
     if (row.wizard) {
       const int disk = Login(row.target);
       OpenPartitionWizard(row.target, false);
-      EXPECT_EQ(0u, disk::sim::LayoutWritesOf(disk).count);
+      EXPECT_EQ(0u, machine.disks.WritesOf(disk).count);
     } else {
       // Disk 0 is never written: an accepted size ends at the table write, silently.
       OpenPartitionDialog(1000, 1, 0, 0, 1, 1 << 20, 1000ll << 20);
@@ -239,7 +220,7 @@ TEST_F(PartitionDialogsFlow, WizardPartitionsFormatsAndClosesOnAnEmptyDisk) {
   int waits = 0;
   for (const std::string& line : hl::Log()) waits += line == "wait-painting 1000";
   EXPECT_GE(waits, 2);
-  EXPECT_EQ(iscsi::AddPersistentDeviceCommand(chosen).value(), iscsi::sim::ProcessLaunches().back());
+  EXPECT_EQ(iscsi::AddPersistentDeviceCommand(chosen).value(), machine.processes.Launches().back());
 }
 
 // Add on a disk with free space: the Partition dialog's FAT32 partition over all of it, formatted,

@@ -8,10 +8,8 @@
 #include "app/seekwell_dlg.h"
 #include "fake_device_port.h"
 #include "host/registry.h"
-#include "host/registry_sim.h"
-#include "host/version_api_sim.h"
+#include "simulated_machine.h"
 #include "resource.h"
-#include "share/program_launcher_sim.h"
 #include "share/reachability.h"
 #include "ui/headless.h"
 
@@ -21,12 +19,11 @@ namespace {
 namespace hl = ui::headless;
 using Strings = std::vector<std::string>;
 
-class WebConfigurationFlow : public ::testing::Test {
+class WebConfigurationFlow : public test::MachineTest {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     hl::Reset();
-    host::SimRegistryReset();
-    share::sim::ResetLauncher();
     SetDevicePort(&port);
     port.devices = {{"NAS1", "10.77.0.11"}};
     share::SetProbeStandIn([this](const std::string& url) {
@@ -35,10 +32,9 @@ class WebConfigurationFlow : public ::testing::Test {
     });
   }
   void TearDown() override {
+    test::MachineTest::TearDown();
     share::SetProbeStandIn({});
     SetDevicePort(nullptr);
-    share::sim::ResetLauncher();
-    host::SimRegistryReset();
   }
 
   static void RegisterBrowser(const std::string& name, const std::string& command) {
@@ -64,7 +60,7 @@ class WebConfigurationFlow : public ::testing::Test {
     });
     CSeekwellApp app;
     ui::RunApplication(app);
-    for (const auto& launch : share::sim::Launches()) {
+    for (const auto& launch : machine.programs.Launches()) {
       EXPECT_EQ(launch.showCommand, 0u);
       lines.push_back(launch.commandLine);
     }
@@ -85,13 +81,13 @@ TEST_F(WebConfigurationFlow, ABrowserNamedIeOpensThePageThroughTheShell) {
 
 TEST_F(WebConfigurationFlow, AnotherBrowserRunsItsQuotedOpenCommandWithTheAddress) {
   const std::string command = "\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\"";
-  share::sim::InstallProgram("C:\\Program Files\\Mozilla Firefox\\firefox.exe");
+  machine.programs.Install("C:\\Program Files\\Mozilla Firefox\\firefox.exe");
   RegisterBrowser("FIREFOX.EXE", command);
   EXPECT_EQ(Configure(), Strings{command + " http://10.77.0.11"});
 
   // The IE test is case-sensitive: a lower-case "ie" in the name is just another browser.
-  share::sim::ResetLauncher();
-  share::sim::InstallProgram("C:\\Tools\\movie.exe");
+  machine.programs.Reset();
+  machine.programs.Install("C:\\Tools\\movie.exe");
   RegisterBrowser("movie", "C:\\Tools\\movie.exe");
   EXPECT_EQ(Configure(), Strings{"C:\\Tools\\movie.exe http://10.77.0.11"});
 }
@@ -100,7 +96,7 @@ TEST_F(WebConfigurationFlow, AMissingOrBrokenRegistrationFallsBackToTheShell) {
   // Nothing registered: a blank and the address, which cannot start, then explorer.
   EXPECT_EQ(Configure(), (Strings{" http://10.77.0.11", "explorer http://10.77.0.11"}));
 
-  share::sim::ResetLauncher();
+  machine.programs.Reset();
   RegisterBrowser("Gone", "\"C:\\Gone\\gone.exe\" -url");
   EXPECT_EQ(Configure(), (Strings{"\"C:\\Gone\\gone.exe\" -url http://10.77.0.11", "explorer http://10.77.0.11"}));
 }

@@ -9,11 +9,9 @@
 
 #include "app/seekwell_app.h"
 #include "app/seekwell_dlg.h"
-#include "host/registry_sim.h"
-#include "host/version_api_sim.h"
+#include "simulated_machine.h"
 #include "net_fixture.h"
 #include "resource.h"
-#include "share/network_drives_sim.h"
 #include "share/reachability.h"
 #include "ui/headless.h"
 
@@ -21,7 +19,6 @@ namespace sw::app {
 namespace {
 
 namespace hl = ui::headless;
-namespace drives = share::sim;
 
 TEST(AppNetTest, DevicesNamedWithAtOrColonAreListedButNeverMapped) {
   std::string why;
@@ -33,13 +30,12 @@ TEST(AppNetTest, DevicesNamedWithAtOrColonAreListedButNeverMapped) {
                   {"name": "nas:8080", "address": "10.77.1.2", "nodeId": "02:00:00:00:01:02"}],
       "replies": [{"for": "shares", "result": "vol1"}]})")}));
   hl::Reset();
-  host::SimRegistryReset();
-  drives::Reset();
+  winsim::Machine& machine = test::FreshMachine();
   std::string error;
-  ASSERT_TRUE(drives::SetFabricText(R"({"devices": [], "drives": {"C:": "fixed"}})", &error)) << error;
-  host::version_api::SimulatedWindows windows;
-  ASSERT_TRUE(host::version_api::ParseSimulatedWindows("xp", windows));
-  host::version_api::SetSimulatedWindows(windows);
+  ASSERT_TRUE(machine.SetFabricText(R"({"devices": [], "drives": {"C:": "fixed"}})", &error)) << error;
+  winsim::WindowsVersion windows;
+  ASSERT_TRUE(winsim::ParseWindowsVersion("xp", windows));
+  machine.SetVersion(windows);
   share::SetProbeStandIn([](const std::string&) { return share::ProbeAnswer::Reachable; });
 
   std::vector<std::string> listed;
@@ -51,9 +47,9 @@ TEST(AppNetTest, DevicesNamedWithAtOrColonAreListedButNeverMapped) {
       ASSERT_EQ(hl::Rows(dlg, IDC_VOLUME_LIST).size(), 1u) << rows[row][0] << ": the share list was read";
       ASSERT_TRUE(hl::ClickRow(dlg, IDC_VOLUME_LIST, 0));
       ASSERT_TRUE(hl::SelectComboItem(dlg, IDC_DRIVE_LETTERS, 0));
-      drives::ClearCalls();
+      machine.letters.ClearCalls();
       ASSERT_TRUE(hl::Click(dlg, IDC_DRIVE_CONNECT)) << rows[row][0];
-      EXPECT_TRUE(drives::Calls().empty()) << rows[row][0] << " reached the network provider";
+      EXPECT_TRUE(machine.letters.Calls().empty()) << rows[row][0] << " reached the network provider";
       ASSERT_FALSE(hl::MessageBoxes().empty());
       EXPECT_EQ(hl::MessageBoxes().back().text, "Failed to map drive.");
     }
@@ -64,9 +60,6 @@ TEST(AppNetTest, DevicesNamedWithAtOrColonAreListedButNeverMapped) {
   EXPECT_EQ(listed, (std::vector<std::string>{"nas@SSL@443", "nas:8080"}));
 
   share::SetProbeStandIn({});
-  host::version_api::ResetSimulatedWindows();
-  drives::Reset();
-  host::SimRegistryReset();
 }
 
 }  // namespace

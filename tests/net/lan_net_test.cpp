@@ -10,10 +10,9 @@
 
 #include "app/seekwell_app.h"
 #include "app/seekwell_dlg.h"
-#include "host/registry_sim.h"
+#include "simulated_machine.h"
 #include "net_fixture.h"
 #include "resource.h"
-#include "share/network_drives_sim.h"
 #include "ui/headless.h"
 
 namespace sw::app {
@@ -49,10 +48,9 @@ TEST(LanNetTest, StaticChangeMovesTheDeviceAndDhcpGivesItAPoolAddress) {
   ASSERT_TRUE(sim.Start(nettest::PeerNamespaces().at(0), nettest::HaldenSimPath(),
                         {"--fabric", nettest::WriteScratchFile("lan-fabric", kFabric), "--interface", "eth0"}));
   hl::Reset();
-  host::SimRegistryReset();
-  share::sim::Reset();
+  winsim::Machine& machine = test::FreshMachine();
   std::string error;
-  ASSERT_TRUE(share::sim::SetFabricText(R"({"devices": [], "drives": {"C:": "fixed"}})", &error)) << error;
+  ASSERT_TRUE(machine.SetFabricText(R"({"devices": [], "drives": {"C:": "fixed"}})", &error)) << error;
 
   Rows afterStatic, duringWait, afterDhcp, sharesAtNewAddress;
   hl::ScriptModal(IDD_SEEKWELL_DIALOG, [&](ui::CDialog& dlg) {
@@ -86,8 +84,6 @@ TEST(LanNetTest, StaticChangeMovesTheDeviceAndDhcpGivesItAPoolAddress) {
   EXPECT_TRUE(duringWait.empty());
   EXPECT_EQ(afterDhcp, (Rows{{"LAN-D", "10.77.4.101", "255.255.0.0", "10.77.0.254"},
                              {"LAN-S", "10.77.4.50", "255.255.0.0", "10.77.0.1"}}));
-  share::sim::Reset();
-  host::SimRegistryReset();
 }
 
 }  // namespace

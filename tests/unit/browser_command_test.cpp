@@ -5,24 +5,21 @@
 #include <string>
 #include <vector>
 
-#include "host/registry_sim.h"
+#include "simulated_machine.h"
 #include "share/program_launcher.h"
-#include "share/program_launcher_sim.h"
 
 namespace sw::share {
 namespace {
 
 using host::RegistryRoot;
 
-class BrowserLaunchTest : public ::testing::Test {
+class BrowserLaunchTest : public test::MachineTest {
  protected:
   void SetUp() override {
-    host::SimRegistryReset();
-    sim::ResetLauncher();
+    test::MachineTest::SetUp();
   }
   void TearDown() override {
-    host::SimRegistryReset();
-    sim::ResetLauncher();
+    test::MachineTest::TearDown();
   }
 
   static void Register(const std::string& name, const std::string& command) {
@@ -61,68 +58,68 @@ TEST(BrowserCommandLine, LongCommandIsNeverCutAndHostileAddressRunsNothing) {
 
 TEST_F(BrowserLaunchTest, RegisteredBrowserStartsWithTheUrl) {
   Register("FIREFOX.EXE", "\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\"");
-  sim::InstallProgram("C:\\Program Files\\Mozilla Firefox\\firefox.exe");
+  machine.programs.Install("C:\\Program Files\\Mozilla Firefox\\firefox.exe");
   WebLaunch launch = LaunchWebConfiguration("10.77.0.10");
-  ASSERT_EQ(sim::Launches().size(), 1u);
-  EXPECT_EQ(sim::Launches()[0].commandLine, "\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\" http://10.77.0.10");
-  EXPECT_EQ(sim::Launches()[0].showCommand, 0u);
+  ASSERT_EQ(machine.programs.Launches().size(), 1u);
+  EXPECT_EQ(machine.programs.Launches()[0].commandLine, "\"C:\\Program Files\\Mozilla Firefox\\firefox.exe\" http://10.77.0.10");
+  EXPECT_EQ(machine.programs.Launches()[0].showCommand, 0u);
   EXPECT_GT(launch.result, 31u);
   EXPECT_EQ(launch.fallbackCommandLine, "");
 
   // The longest command the 120-byte registry text holds, run in full although the line passes 128.
-  sim::ResetLauncher();
+  machine.programs.Reset();
   std::string command = "\"C:\\" + std::string(110, 'p') + ".exe\"";
   Register("LONGEST", command);
-  sim::InstallProgram(sim::ProgramOf(command));
+  machine.programs.Install(winsim::Programs::ProgramOf(command));
   launch = LaunchWebConfiguration("192.168.100.200");
   EXPECT_EQ(launch.commandLine, command + " http://192.168.100.200");
-  ASSERT_EQ(sim::Launches().size(), 1u);
-  EXPECT_EQ(sim::Launches()[0].commandLine.size(), 119u + 23u);
+  ASSERT_EQ(machine.programs.Launches().size(), 1u);
+  EXPECT_EQ(machine.programs.Launches()[0].commandLine.size(), 119u + 23u);
 }
 
 TEST_F(BrowserLaunchTest, IeNameGoesStraightToExplorer) {
   Register("IEXPLORE.EXE", "\"C:\\Program Files\\Internet Explorer\\iexplore.exe\"");
   LaunchWebConfiguration("10.77.0.10");
-  ASSERT_EQ(sim::Launches().size(), 1u);
-  EXPECT_EQ(sim::Launches()[0].commandLine, "explorer http://10.77.0.10");
+  ASSERT_EQ(machine.programs.Launches().size(), 1u);
+  EXPECT_EQ(machine.programs.Launches()[0].commandLine, "explorer http://10.77.0.10");
 }
 
 TEST_F(BrowserLaunchTest, MissingOrBrokenRegistrationFallsBackToExplorer) {
   WebLaunch launch = LaunchWebConfiguration("10.77.0.10");
-  ASSERT_EQ(sim::Launches().size(), 2u);
-  EXPECT_EQ(sim::Launches()[0].commandLine, " http://10.77.0.10");
+  ASSERT_EQ(machine.programs.Launches().size(), 2u);
+  EXPECT_EQ(machine.programs.Launches()[0].commandLine, " http://10.77.0.10");
   EXPECT_EQ(launch.result, kWinExecFileNotFound);
-  EXPECT_EQ(sim::Launches()[1].commandLine, "explorer http://10.77.0.10");
+  EXPECT_EQ(machine.programs.Launches()[1].commandLine, "explorer http://10.77.0.10");
   EXPECT_EQ(launch.fallbackCommandLine, "explorer http://10.77.0.10");
 
   // Registered but not installed.
-  sim::ResetLauncher();
+  machine.programs.Reset();
   Register("GONE.EXE", "C:\\gone.exe");
   LaunchWebConfiguration("10.77.0.10");
-  ASSERT_EQ(sim::Launches().size(), 2u);
-  EXPECT_EQ(sim::Launches()[0].commandLine, "C:\\gone.exe http://10.77.0.10");
-  EXPECT_EQ(sim::Launches()[1].commandLine, "explorer http://10.77.0.10");
+  ASSERT_EQ(machine.programs.Launches().size(), 2u);
+  EXPECT_EQ(machine.programs.Launches()[0].commandLine, "C:\\gone.exe http://10.77.0.10");
+  EXPECT_EQ(machine.programs.Launches()[1].commandLine, "explorer http://10.77.0.10");
 
   // A command longer than the 120-byte registry text reads as empty: explorer opens the page.
-  sim::ResetLauncher();
+  machine.programs.Reset();
   Register("LONG.EXE", "C:\\" + std::string(200, 'l') + ".exe");
-  sim::InstallProgram("C:\\" + std::string(200, 'l') + ".exe");
+  machine.programs.Install("C:\\" + std::string(200, 'l') + ".exe");
   LaunchWebConfiguration("10.77.0.10");
-  ASSERT_EQ(sim::Launches().size(), 2u);
-  EXPECT_EQ(sim::Launches()[0].commandLine, " http://10.77.0.10");
-  EXPECT_EQ(sim::Launches()[1].commandLine, "explorer http://10.77.0.10");
+  ASSERT_EQ(machine.programs.Launches().size(), 2u);
+  EXPECT_EQ(machine.programs.Launches()[0].commandLine, " http://10.77.0.10");
+  EXPECT_EQ(machine.programs.Launches()[1].commandLine, "explorer http://10.77.0.10");
 
   // Explorer failing too is not examined further.
-  sim::ResetLauncher();
-  sim::UninstallAllPrograms();
+  machine.programs.Reset();
+  machine.programs.UninstallAll();
   launch = LaunchWebConfiguration("10.77.0.10");
-  EXPECT_EQ(sim::Launches().size(), 2u);
-  EXPECT_EQ(sim::Launches()[1].result, kWinExecFileNotFound);
+  EXPECT_EQ(machine.programs.Launches().size(), 2u);
+  EXPECT_EQ(machine.programs.Launches()[1].result, kWinExecFileNotFound);
 }
 
 TEST_F(BrowserLaunchTest, HostileAddressStartsNothing) {
   WebLaunch launch = LaunchWebConfiguration("10.77.0.10 & calc");
-  EXPECT_TRUE(sim::Launches().empty());
+  EXPECT_TRUE(machine.programs.Launches().empty());
   EXPECT_EQ(launch.commandLine, "");
 }
 
@@ -142,8 +139,8 @@ TEST_F(BrowserLaunchTest, ExpandableCommandIsExpandedAndQuoted) {
   const std::string stored = "%ProgramFiles%\\Browser\\browser.exe -url";
   std::vector<std::uint8_t> data(stored.begin(), stored.end());
   data.push_back(0);
-  host::SimRegistrySetValue(RegistryRoot::LocalMachine, BrowserCommandKey("BROWSER.EXE"), "", host::kRegExpandSz, data);
-  sim::InstallProgram("C:\\Program Files\\Browser\\browser.exe");
+  machine.registry.SetValue(winsim::Hive::LocalMachine, BrowserCommandKey("BROWSER.EXE"), "", host::kRegExpandSz, data);
+  machine.programs.Install("C:\\Program Files\\Browser\\browser.exe");
   WebLaunch launch = LaunchWebConfiguration("10.77.0.10");
   EXPECT_EQ(launch.commandLine, "\"C:\\Program Files\\Browser\\browser.exe\" -url http://10.77.0.10");
   EXPECT_EQ(launch.fallbackCommandLine, "") << "the browser itself started, not explorer";

@@ -7,18 +7,18 @@
 #include <vector>
 
 #include "share/network_drives.h"
-#include "share/network_drives_sim.h"
+#include "simulated_machine.h"
 
 namespace sw::share {
 namespace {
 
-class DriveTableTest : public ::testing::Test {
+class DriveTableTest : public test::MachineTest {
  protected:
   void SetUp() override {
-    sim::SetFabric(fabric::Fabric{});
+    test::MachineTest::SetUp();
+    machine.SetFabric(fabric::Fabric{});
     std::memset(table_, 0, sizeof table_);
   }
-  void TearDown() override { sim::Reset(); }
 
   static int EntryOf(char letter) { return 'Z' - letter; }
 
@@ -46,8 +46,8 @@ TEST(SplitRemoteName, ServerUpToFirstBackslashShareIsTheRest) {
 }
 
 TEST_F(DriveTableTest, RefreshReadsEveryLetterAndClearsStaleEntries) {
-  sim::SetConnection('Q', "\\\\SRV\\SHARE\\SUB");
-  sim::SetConnection('A', "\\\\NAS1\\Volume_1");
+  machine.letters.SetConnection('Q', "\\\\SRV\\SHARE\\SUB");
+  machine.letters.SetConnection('A', "\\\\NAS1\\Volume_1");
   std::strcpy(table_[EntryOf('X')].server, "STALE");
   std::strcpy(table_[EntryOf('X')].share, "STALE");
   RefreshDriveConnections(table_);
@@ -62,7 +62,7 @@ TEST_F(DriveTableTest, RefreshReadsEveryLetterAndClearsStaleEntries) {
   EXPECT_STREQ(table_[EntryOf('X')].share, "");
 
   // A remote name that does not fit the 256-byte buffer counts as no connection.
-  sim::SetConnection('Q', "\\\\SRV\\" + std::string(300, 's'));
+  machine.letters.SetConnection('Q', "\\\\SRV\\" + std::string(300, 's'));
   RefreshDriveConnections(table_);
   EXPECT_STREQ(table_[EntryOf('Q')].server, "");
 }
@@ -87,7 +87,7 @@ TEST_F(DriveTableTest, ComboSkipsLocalDrivesListsMappedOnesAndSelectsHighestFree
   types[EntryOf('W')] = kDriveCdRom;
   types[EntryOf('V')] = kDriveRamDisk;
   types[EntryOf('U')] = kDriveUnknown;    // offered
-  sim::SetConnection('Z', "\\\\SRV\\SHARE");
+  machine.letters.SetConnection('Z', "\\\\SRV\\SHARE");
   RefreshDriveConnections(table_);
   DriveLetterComboContent combo = BuildDriveLetterCombo(table_, types);
   ASSERT_EQ(combo.items.size(), 20u);
@@ -108,8 +108,8 @@ TEST_F(DriveTableTest, FreeLettersOfTheDiskDialogsLeaveOutMappedLettersAndEndInA
   types[EntryOf('W')] = kDriveUnknown;
   types[EntryOf('E')] = kDriveNoRootDir;
   types[EntryOf('B')] = kDriveUnknown;    // never offered
-  sim::SetConnection('Z', "\\\\SRV\\SHARE");
-  sim::SetConnection('Y', "\\\\SRV\\GONE");
+  machine.letters.SetConnection('Z', "\\\\SRV\\SHARE");
+  machine.letters.SetConnection('Y', "\\\\SRV\\GONE");
   RefreshDriveConnections(table_);
   DriveLetterComboContent combo = BuildFreeDriveLetters(table_, types);
   EXPECT_EQ(combo.items, (std::vector<std::string>{"Y: \\\\SRV\\GONE\\", "W:\\", "E:\\"}));
@@ -122,7 +122,7 @@ TEST_F(DriveTableTest, ComboWithEveryOfferedLetterMappedSelectsNothing) {
   unsigned types[kDriveLetterCount];
   for (int n = 0; n < kDriveLetterCount; ++n) {
     types[n] = kDriveRemote;
-    sim::SetConnection(DriveLetterOf(n), "\\\\SRV\\S" + std::to_string(n));
+    machine.letters.SetConnection(DriveLetterOf(n), "\\\\SRV\\S" + std::to_string(n));
   }
   RefreshDriveConnections(table_);
   DriveLetterComboContent combo = BuildDriveLetterCombo(table_, types);
@@ -132,7 +132,7 @@ TEST_F(DriveTableTest, ComboWithEveryOfferedLetterMappedSelectsNothing) {
 
 TEST_F(DriveTableTest, CurrentComboAsksTheSimulatedDriveTypes) {
   // The default simulated Windows: C: fixed, D: CD-ROM; a mapped letter becomes remote.
-  sim::SetConnection('Q', "\\\\SRV\\SHARE");
+  machine.letters.SetConnection('Q', "\\\\SRV\\SHARE");
   RefreshDriveConnections();
   DriveLetterComboContent combo = CurrentDriveLetterCombo();
   ASSERT_EQ(combo.items.size(), 22u);
@@ -144,9 +144,9 @@ TEST_F(DriveTableTest, CurrentComboAsksTheSimulatedDriveTypes) {
 }
 
 TEST_F(DriveTableTest, LocationFollowsTheCaseRulesAndShowsTheLowestLetter) {
-  sim::SetConnection('X', "\\\\NAS1\\volume_1");  // share case differs: always a match
-  sim::SetConnection('Q', "\\\\nas1\\Volume_1");  // server case differs
-  sim::SetConnection('P', "\\\\10.77.0.10\\Public");
+  machine.letters.SetConnection('X', "\\\\NAS1\\volume_1");  // share case differs: always a match
+  machine.letters.SetConnection('Q', "\\\\nas1\\Volume_1");  // server case differs
+  machine.letters.SetConnection('P', "\\\\10.77.0.10\\Public");
   RefreshDriveConnections(table_);
 
   EXPECT_EQ(LocationOfVolume(table_, "NAS1", "10.77.0.10", "Volume_1", true), "X:")

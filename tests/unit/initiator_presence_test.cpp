@@ -8,9 +8,7 @@
 #include <vector>
 
 #include "host/registry.h"
-#include "host/registry_sim.h"
-#include "host/service_control_sim.h"
-#include "host/version_api_sim.h"
+#include "simulated_machine.h"
 
 namespace sw::host {
 namespace {
@@ -36,27 +34,25 @@ struct Recorder : InitiatorReadyActions {
 
 using Log = std::vector<std::string>;
 
-class InitiatorPresence : public testing::Test {
+class InitiatorPresence : public test::MachineTest {
  protected:
   void SetUp() override {
-    SimRegistryReset();
-    sim::ResetServices();
-    sim::SetServiceClock([this] { return actions.now; });
+    test::MachineTest::SetUp();
+    machine.SetClock([this] { return actions.now; });
   }
   void TearDown() override {
-    sim::SetServiceClock(nullptr);
-    version_api::ResetSimulatedWindows();
-  }
-  void Machine(const char* windows, ServiceState state, bool uninstallEntry, bool serviceInstalled = true,
-               sim::StartBehaviour behaviour = sim::StartBehaviour::Starts, std::uint32_t delayMs = 0) {
-    version_api::SimulatedWindows w;
-    ASSERT_TRUE(version_api::ParseSimulatedWindows(windows, w));
-    version_api::SetSimulatedWindows(w);
-    sim::InitiatorInstall install;
+    test::MachineTest::TearDown();
+      }
+  void Machine(const char* windows, winsim::ServiceStatus state, bool uninstallEntry, bool serviceInstalled = true,
+               winsim::StartBehaviour behaviour = winsim::StartBehaviour::Starts, std::uint32_t delayMs = 0) {
+    winsim::WindowsVersion w;
+    ASSERT_TRUE(winsim::ParseWindowsVersion(windows, w));
+    machine.SetVersion(w);
+    winsim::InitiatorInstall install;
     install.serviceInstalled = serviceInstalled;
     install.service = {state, delayMs, behaviour};
     install.uninstallEntry = uninstallEntry;
-    sim::SetInitiatorInstall(install);
+    machine.services.SetInitiatorInstall(install);
   }
   Log Run(int mode) {
     actions.log.clear();
@@ -64,14 +60,14 @@ class InitiatorPresence : public testing::Test {
     EXPECT_EQ(0, actions.cursorDepth) << "every busy cursor is put back";
     return actions.log;
   }
-  int Starts() { return sim::StartRequests(kInitiatorServiceName); }
+  int Starts() { return machine.services.StartRequests(winsim::kInitiatorServiceName); }
 
   Recorder actions;
   InitiatorFlags flags;
 };
 
 TEST_F(InitiatorPresence, XpWithoutInitiator) {
-  Machine("xp", ServiceState::Stopped, false, false);
+  Machine("xp", winsim::ServiceStatus::Stopped, false, false);
   EXPECT_EQ((Log{"fallback list"}), Run(0));
   EXPECT_EQ((Log{"show 233"}), Run(1));
   EXPECT_EQ(1, flags.InstallPending);
@@ -85,7 +81,7 @@ TEST_F(InitiatorPresence, XpWithoutInitiator) {
 }
 
 TEST_F(InitiatorPresence, XpWithInitiatorStopped) {
-  Machine("xp", ServiceState::Stopped, true);
+  Machine("xp", winsim::ServiceStatus::Stopped, true);
   EXPECT_EQ((Log{"fallback list"}), Run(0));
   EXPECT_EQ(0, flags.InitiatorListActive);
   EXPECT_EQ((Log{"show 232", "sleep 2000", "sleep 1000", "close 232"}), Run(1));
@@ -98,19 +94,19 @@ TEST_F(InitiatorPresence, XpWithInitiatorStopped) {
 }
 
 TEST_F(InitiatorPresence, XpServiceRunningSetsJustStarted) {
-  Machine("xp", ServiceState::Running, true);
+  Machine("xp", winsim::ServiceStatus::Running, true);
   EXPECT_EQ((Log{"sleep 1000"}), Run(1));
   EXPECT_EQ(0, Starts());
   EXPECT_EQ(1, flags.ServiceJustStarted);
 }
 
 TEST_F(InitiatorPresence, Windows7WithoutUninstallEntryCountsAsInstalled) {
-  Machine("win7", ServiceState::Running, false);
+  Machine("win7", winsim::ServiceStatus::Running, false);
   EXPECT_EQ((Log{"initiator refresh"}), Run(0));
   EXPECT_EQ(1, flags.InitiatorListActive);
   EXPECT_EQ((Log{}), Run(1));
 
-  Machine("win7", ServiceState::Stopped, false, true, sim::StartBehaviour::Starts, 2500);
+  Machine("win7", winsim::ServiceStatus::Stopped, false, true, winsim::StartBehaviour::Starts, 2500);
   flags = {};
   EXPECT_EQ((Log{"fallback list"}), Run(0));
   std::uint32_t before = actions.now;
@@ -122,7 +118,7 @@ TEST_F(InitiatorPresence, Windows7WithoutUninstallEntryCountsAsInstalled) {
 
 TEST_F(InitiatorPresence, DisplayNameNearMissesAreNotInstalled) {
   for (const char* name : {"Microsoft iSCSI Initiator 2.08", "microsoft iSCSI initiator", "Microsoft iSCSI Initiato"}) {
-    Machine("xp", ServiceState::Stopped, false);
+    Machine("xp", winsim::ServiceStatus::Stopped, false);
     RegistryKey key;
     ASSERT_TRUE(key.Create(RegistryRoot::LocalMachine, std::string(kInitiatorUninstallKey) + "\\Other"));
     key.WriteString("DisplayName", name);
@@ -136,10 +132,10 @@ TEST_F(InitiatorPresence, DisplayNameNearMissesAreNotInstalled) {
 }
 
 TEST_F(InitiatorPresence, VersionUnknownDoesNothing) {
-  Machine("xp", ServiceState::Stopped, false, false);
-  version_api::SimulatedWindows w = version_api::CurrentSimulatedWindows();
+  Machine("xp", winsim::ServiceStatus::Stopped, false, false);
+  winsim::WindowsVersion w = machine.Version();
   w.kernel32Loaded = false;
-  version_api::SetSimulatedWindows(w);
+  machine.SetVersion(w);
   EXPECT_EQ((Log{}), Run(0));
   EXPECT_EQ((Log{}), Run(1));
   EXPECT_EQ(0, flags.InstallPending);
@@ -148,16 +144,16 @@ TEST_F(InitiatorPresence, VersionUnknownDoesNothing) {
 // A service that never comes up: dialog 232 closes, the cursor comes back and the user is told,
 // within the stated bound (Vista path) or after the fixed wait (before Vista).
 TEST_F(InitiatorPresence, ServiceThatNeverStartsEndsAndSaysSo) {
-  Machine("win7", ServiceState::Stopped, false, true, sim::StartBehaviour::NeverStarts);
+  Machine("win7", winsim::ServiceStatus::Stopped, false, true, winsim::StartBehaviour::NeverStarts);
   std::uint32_t before = actions.now;
   EXPECT_EQ((Log{"show 232", "sleep 1000", "close 232", "not started"}), Run(1));
   EXPECT_EQ(0, flags.ServiceJustStarted);
   EXPECT_LE(actions.now - before, 1000u + kServiceStartBoundMs + kServiceStartPollMs);
 
-  Machine("win7", ServiceState::Stopped, false, true, sim::StartBehaviour::FailsToStart, 300);
+  Machine("win7", winsim::ServiceStatus::Stopped, false, true, winsim::StartBehaviour::FailsToStart, 300);
   EXPECT_EQ((Log{"show 232", "sleep 1000", "close 232", "not started"}), Run(1));
 
-  Machine("xp", ServiceState::Stopped, true, true, sim::StartBehaviour::RefusesStart);
+  Machine("xp", winsim::ServiceStatus::Stopped, true, true, winsim::StartBehaviour::RefusesStart);
   EXPECT_EQ((Log{"show 232", "sleep 2000", "close 232", "not started"}), Run(1));
   EXPECT_EQ(0, flags.ServiceJustStarted);
 }

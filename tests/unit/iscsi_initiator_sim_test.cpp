@@ -55,7 +55,7 @@ TEST_F(IscsiSim, PortalLoginSessionDiskAndLogout) {
   EXPECT_EQ(kPlain, sessions[0].targetName);
   EXPECT_EQ(1u, sessions[0].devices.at(0).deviceNumber);
   EXPECT_EQ(2u, sessions[1].devices.at(0).deviceNumber);
-  auto disks = sim::SessionDisks();
+  auto disks = machine.initiator.SessionDisks();
   ASSERT_EQ(2u, disks.size());
   EXPECT_EQ(2048ull << 20, disks[0].sizeBytes);
   EXPECT_EQ(2048ull << 20, std::filesystem::file_size(disks[0].imagePath));
@@ -98,9 +98,9 @@ TEST_F(IscsiSim, QueriesAreReadNotMatched) {
 // Without the initiator the tool cannot start and its classes do not exist; with the service
 // stopped the tool only complains and the classes are empty.
 TEST_F(IscsiSim, AbsentAndStoppedInitiator) {
-  host::sim::InitiatorInstall stopped;
-  stopped.service.state = host::ServiceState::Stopped;
-  host::sim::SetInitiatorInstall(stopped);
+  winsim::InitiatorInstall stopped;
+  stopped.service.state = winsim::ServiceStatus::Stopped;
+  machine.services.SetInitiatorInstall(stopped);
   CWmiWrapper wmi;
   TextList list;
   EXPECT_EQ(0, wmi.QueryPropertyList(kInitiatorClass, "InitiatorName", list));
@@ -109,9 +109,9 @@ TEST_F(IscsiSim, AbsentAndStoppedInitiator) {
   EXPECT_EQ(0u, CommandOutput().find("iSCSI initiator")) << "the failure follows the banner";
   EXPECT_NE(std::string::npos, CommandOutput().find("The"));
 
-  host::sim::InitiatorInstall absent;
+  winsim::InitiatorInstall absent;
   absent.serviceInstalled = false;
-  host::sim::SetInitiatorInstall(absent);
+  machine.services.SetInitiatorInstall(absent);
   CommandOutput().clear();
   EXPECT_FALSE(RunCommand("iscsicli logouttarget 1"));
   EXPECT_TRUE(CommandOutput().empty());
@@ -120,17 +120,17 @@ TEST_F(IscsiSim, AbsentAndStoppedInitiator) {
 
 // RunAndNotify starts "ipconfig /all" and announces its end once, from the waiter thread.
 TEST_F(IscsiSim, RunAndNotifyAnnouncesTheEnd) {
-  sim::SetIpconfigDurationMs(20);
+  machine.processes.SetIpconfigDurationMs(20);
   std::atomic<int> calls{0};
   ProcessHandle seen = nullptr;
   ASSERT_EQ(1, RunAndNotify([&](ProcessHandle h) {
               seen = h;
               ++calls;
             }));
-  sim::WaitForWatchedProcesses();
+  machine.processes.WaitForWaiters();
   EXPECT_EQ(1, calls.load());
   EXPECT_NE(nullptr, seen);
-  EXPECT_EQ("ipconfig /all", sim::ProcessLaunches().back());
+  EXPECT_EQ("ipconfig /all", machine.processes.Launches().back());
 }
 
 }  // namespace

@@ -13,12 +13,13 @@ namespace {
 class Logout : public IscsiSim {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     IscsiSim::SetUp();
     ASSERT_EQ(0, AddDevicePortal(wmi, kDevice));
-    for (int i = 0; i < 2; ++i) ASSERT_TRUE(RunCommand(LoginTargetCommand(kPlain, sim::kDefaultInitiatorName).value()));
-    ASSERT_TRUE(RunCommand(PersistentLoginTargetCommand(kPlain, sim::kDefaultInitiatorName).value()));
+    for (int i = 0; i < 2; ++i) ASSERT_TRUE(RunCommand(LoginTargetCommand(kPlain, winsim::kDefaultInitiatorName).value()));
+    ASSERT_TRUE(RunCommand(PersistentLoginTargetCommand(kPlain, winsim::kDefaultInitiatorName).value()));
     for (const char* path : {"E:\\", "F:\\"}) ASSERT_TRUE(RunCommand(AddPersistentDeviceCommand(path).value()));
-    sim::ResetProcesses();
+    machine.processes.Reset();
   }
 
   LogoutContext Context() {
@@ -33,7 +34,7 @@ class Logout : public IscsiSim {
 
   std::vector<std::string> SessionIdsOf(const std::string& target) {
     std::vector<std::string> ids;
-    for (const auto& s : sim::Snapshot().sessions) {
+    for (const auto& s : machine.initiator.Snapshot().sessions) {
       if (s.targetName == target) ids.push_back(s.sessionId);
     }
     return ids;
@@ -49,30 +50,30 @@ TEST_F(Logout, DevicesThenEachSessionJudgedAloneThenPersistentLogins) {
   ASSERT_EQ(2u, ids.size());
   // The first session's disk is in use: its logout fails, the second one succeeds silently. Were
   // the output not emptied between them, the first failure would be shown a second time.
-  sim::SetSessionInUse(ids[0], true);
+  machine.initiator.SetSessionInUse(ids[0], true);
   LogoutContext context = Context();
   LogoutTarget(kPlain, 1, context);
 
   EXPECT_EQ((std::vector<std::string>{"iscsicli RemovePersistentDevice E:\\", "iscsicli logouttarget " + ids[0],
                                       "iscsicli logouttarget " + ids[1],
-                                      RemovePersistentTargetCommand(sim::kDefaultInitiatorName, kPlain, kDevice).value()}),
-            sim::ProcessLaunches());
+                                      RemovePersistentTargetCommand(winsim::kDefaultInitiatorName, kPlain, kDevice).value()}),
+            machine.processes.Launches());
   EXPECT_EQ((std::vector<std::string>{
                 "The session cannot be logged out since a device on that session is currently being used.\n"}),
             notices);
   EXPECT_EQ((std::vector<std::string>{ids[0]}), SessionIdsOf(kPlain));
-  EXPECT_TRUE(sim::Snapshot().persistentLogins.empty()) << "removed although a logout failed";
-  EXPECT_EQ((std::vector<std::string>{"F:\\"}), sim::Snapshot().persistentDevices);
+  EXPECT_TRUE(machine.initiator.Snapshot().persistentLogins.empty()) << "removed although a logout failed";
+  EXPECT_EQ((std::vector<std::string>{"F:\\"}), machine.initiator.Snapshot().persistentDevices);
 }
 
 TEST_F(Logout, WithoutDeviceRemovalTheInventoryIsNotEvenBuilt) {
   LogoutContext context = Context();
   LogoutTarget(kPlain, 0, context);
   EXPECT_EQ(0, inventoryBuilds);
-  for (const auto& launch : sim::ProcessLaunches()) EXPECT_EQ(std::string::npos, launch.find("PersistentDevice"));
+  for (const auto& launch : machine.processes.Launches()) EXPECT_EQ(std::string::npos, launch.find("PersistentDevice"));
   EXPECT_TRUE(SessionIdsOf(kPlain).empty());
   EXPECT_TRUE(notices.empty()) << "a silent success shows nothing";
-  EXPECT_EQ(2u, sim::Snapshot().persistentDevices.size());
+  EXPECT_EQ(2u, machine.initiator.Snapshot().persistentDevices.size());
 }
 
 TEST(LogoutNotice, OnlyATheAfterTheStartIsShown) {

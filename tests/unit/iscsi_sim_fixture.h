@@ -9,35 +9,27 @@
 #include <string>
 
 #include "fabric/fabric.h"
-#include "host/registry_sim.h"
-#include "host/service_control_sim.h"
+#include "simulated_machine.h"
 #include "iscsi/command_runner.h"
-#include "iscsi/initiator_sim.h"
-#include "iscsi/process_runner_sim.h"
-#include "share/network_drives_sim.h"
 
 namespace sw::iscsi {
 
-class IscsiSim : public testing::Test {
+class IscsiSim : public test::MachineTest {
  protected:
   void SetUp() override {
-    host::SimRegistryReset();
-    host::sim::ResetServices();
-    host::sim::SetServiceClock([this] { return clockMs; });
-    host::sim::SetInitiatorInstall({});
-    sim::ResetProcesses();
-    sim::ResetInitiator();
-    ASSERT_TRUE(share::sim::SetFabricText(fabric::DefaultFabricJson()));
+    test::MachineTest::SetUp();
+    machine.SetClock([this] { return clockMs; });
+    machine.services.SetInitiatorInstall({});
+    ASSERT_TRUE(machine.SetFabricText(fabric::DefaultFabricJson()));
     images = std::filesystem::temp_directory_path() /
              ("seekwell-iscsi-test-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) + "-" +
               ::testing::UnitTest::GetInstance()->current_test_info()->name());
     std::filesystem::remove_all(images);
-    sim::SetImageFolder(images.string());
+    machine.initiator.SetImageFolder(images.string());
     CommandOutput().clear();
   }
   void TearDown() override {
-    sim::ResetProcesses();
-    host::sim::SetServiceClock(nullptr);
+    test::MachineTest::TearDown();
     std::filesystem::remove_all(images);
   }
 

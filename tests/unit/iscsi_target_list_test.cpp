@@ -23,8 +23,9 @@ constexpr const char* kTwoDevices = R"({"devices": [
 class TargetList : public IscsiSim {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     IscsiSim::SetUp();
-    ASSERT_TRUE(share::sim::SetFabricText(kTwoDevices));
+    ASSERT_TRUE(machine.SetFabricText(kTwoDevices));
     ASSERT_EQ(0, AddDevicePortal(wmi, "10.77.0.12"));  // another device the initiator still knows
     ASSERT_EQ(0, AddDevicePortal(wmi, kDevice));
   }
@@ -35,8 +36,8 @@ class TargetList : public IscsiSim {
 
 TEST_F(TargetList, RowsFromSessionsAndDiscoveredTargetsOfTheDevice) {
   const std::string zeta = "iqn.2009-11.com.halden:zeta";
-  ASSERT_TRUE(RunCommand(LoginTargetCommand(zeta, sim::kDefaultInitiatorName).value()));
-  sim::SetConnectionActive(zeta, false);  // a statistics instance says connected, whatever Active says
+  ASSERT_TRUE(RunCommand(LoginTargetCommand(zeta, winsim::kDefaultInitiatorName).value()));
+  machine.initiator.SetConnectionActive(zeta, false);  // a statistics instance says connected, whatever Active says
 
   TargetStatus status = RefreshTargetStatus(wmi, kDevice, justStarted, state);
   // Listed once although both a session and a discovered target; lower case, sorted; the other
@@ -53,7 +54,7 @@ TEST_F(TargetList, RowsFromSessionsAndDiscoveredTargetsOfTheDevice) {
   EXPECT_TRUE(status.enableManagement);
   EXPECT_FALSE(status.runDeferredLogin);
   // A listed name outside the iSCSI grammar cannot be connected.
-  EXPECT_FALSE(LoginTargetCommand(state.TargetNames[1], sim::kDefaultInitiatorName));
+  EXPECT_FALSE(LoginTargetCommand(state.TargetNames[1], winsim::kDefaultInitiatorName));
 
   justStarted = 1;
   status = RefreshTargetStatus(wmi, kDevice, justStarted, state);
@@ -69,19 +70,19 @@ TEST_F(TargetList, RowsFromSessionsAndDiscoveredTargetsOfTheDevice) {
 }
 
 TEST_F(TargetList, PortalRefreshReplacesEveryPortal) {
-  sim::ResetProcesses();
+  machine.processes.Reset();
   RemoveAllTargetPortals(wmi, justStarted);
   EXPECT_EQ((std::vector<std::string>{"iscsicli RemoveTargetPortal 10.77.0.12 3260", "iscsicli ListTargets t",
                                       "iscsicli RemoveTargetPortal 10.77.0.11 3260", "iscsicli ListTargets t"}),
-            sim::ProcessLaunches());
-  EXPECT_TRUE(sim::Snapshot().sendTargetPortals.empty());
+            machine.processes.Launches());
+  EXPECT_TRUE(machine.initiator.Snapshot().sendTargetPortals.empty());
   EXPECT_NE(0, AddDevicePortal(wmi, "10.77.0.13"));
   EXPECT_EQ(0, AddDevicePortal(wmi, kDevice));
 
   justStarted = 1;
-  sim::ResetProcesses();
+  machine.processes.Reset();
   RemoveAllTargetPortals(wmi, justStarted);
-  EXPECT_EQ((std::vector<std::string>{"iscsicli RemoveTargetPortal 10.77.0.11 3260"}), sim::ProcessLaunches());
+  EXPECT_EQ((std::vector<std::string>{"iscsicli RemoveTargetPortal 10.77.0.11 3260"}), machine.processes.Launches());
 }
 
 TEST_F(TargetList, ClickSetsButtonAndCurrentTarget) {

@@ -160,14 +160,14 @@ TEST_F(LoginJudgement, FailedLoginsAndTheirCleanUp) {
     SCOPED_TRACE(c.name);
     TearDown();
     SetUp();
-    if (!c.initiatorNamed) sim::SetInitiatorNames({});
+    if (!c.initiatorNamed) machine.initiator.SetInitiatorNames({});
     int activeReads = 0;
     CWmiWrapper wmi(std::make_unique<CountingServices>(activeReads));
     LoginState state;
     RecordingActions actions;
     actions.state = &state;
     actions.chapDialogResult = c.chapDialogResult;
-    const fabric::Fabric f = share::sim::CurrentFabric();
+    const fabric::Fabric f = machine.Fabric();
     for (const auto& t : f.FindByAddress(kDevice)->targets) actions.entries.push_back(fabric::TargetEntryText(t));
     TargetListState targets;
     targets.TargetNames = {c.target};
@@ -177,8 +177,8 @@ TEST_F(LoginJudgement, FailedLoginsAndTheirCleanUp) {
     EXPECT_EQ(c.activeReads, activeReads);
     EXPECT_EQ(c.messages, actions.messages);
     EXPECT_EQ(c.timers, actions.timers);
-    EXPECT_TRUE(sim::Snapshot().persistentLogins.empty()) << "none left behind";
-    EXPECT_EQ(c.target == kPlain && c.initiatorNamed, !sim::ToolRuns().empty()) << "only the plain login runs here";
+    EXPECT_TRUE(machine.initiator.Snapshot().persistentLogins.empty()) << "none left behind";
+    EXPECT_EQ(c.target == kPlain && c.initiatorNamed, !machine.initiator.ToolRuns().empty()) << "only the plain login runs here";
     EXPECT_EQ(c.target == kChap ? 1 : 0, actions.chapDialogs);
   }
 }

@@ -9,13 +9,12 @@
 #include <gtest/gtest.h>
 
 #include "host/registry.h"
-#include "host/registry_sim.h"
+#include "simulated_machine.h"
 #include "registry_contract.h"
 
 namespace sw::host {
 
 std::string contract::RegistryContractKey() {
-  SimRegistryReset();
   return "Software\\SeekwellContract";
 }
 
@@ -23,17 +22,15 @@ namespace {
 
 const char* kPolicies = "Software\\Microsoft\\Windows\\CurrentVersion\\Policies";
 
-class RegistryTest : public ::testing::Test {
+class RegistryTest : public test::MachineTest {
  protected:
-  void SetUp() override { SimRegistryReset(); }
-  void TearDown() override { SimRegistryReset(); }
 };
 
 TEST_F(RegistryTest, StoredTextsWithoutTerminatorOrWithANulReadAsWindowsReadsThem) {
   RegistryKey key;
   ASSERT_TRUE(key.Create(RegistryRoot::LocalMachine, "Software\\Clients\\StartMenuInternet"));
   // Stored without a terminator: the reader adds one only if there is room.
-  SimRegistrySetValue(RegistryRoot::LocalMachine, "Software\\Clients\\StartMenuInternet", "raw", kRegSz,
+  machine.registry.SetValue(winsim::Hive::LocalMachine, "Software\\Clients\\StartMenuInternet", "raw", kRegSz,
                       {'a', 'b', 'c'});
   char three[3] = {'x', 'x', 'x'};
   EXPECT_FALSE(key.ReadString("raw", three, sizeof three));
@@ -43,7 +40,7 @@ TEST_F(RegistryTest, StoredTextsWithoutTerminatorOrWithANulReadAsWindowsReadsThe
   EXPECT_STREQ("abc", four);
 
   // Embedded NUL: the text ends there.
-  SimRegistrySetValue(RegistryRoot::LocalMachine, "Software\\Clients\\StartMenuInternet", "nul", kRegExpandSz,
+  machine.registry.SetValue(winsim::Hive::LocalMachine, "Software\\Clients\\StartMenuInternet", "nul", kRegExpandSz,
                       {'a', 0, 'b', 0});
   std::uint32_t type = 0;
   EXPECT_TRUE(key.ReadString("nul", four, sizeof four, &type));
@@ -58,8 +55,8 @@ TEST_F(RegistryTest, RestrictedKeysRefuseAsWindowsWouldForAUser) {
     ASSERT_TRUE(key.Create(RegistryRoot::LocalMachine, system));
     ASSERT_TRUE(key.Create(RegistryRoot::LocalMachine, std::string(kPolicies) + "\\Locked"));
   }
-  SimRegistrySetAccess(RegistryRoot::LocalMachine, system, SimKeyAccess::ReadOnly);
-  SimRegistrySetAccess(RegistryRoot::LocalMachine, std::string(kPolicies) + "\\Locked", SimKeyAccess::Denied);
+  machine.registry.SetAccess(winsim::Hive::LocalMachine, system, winsim::KeyAccess::ReadOnly);
+  machine.registry.SetAccess(winsim::Hive::LocalMachine, std::string(kPolicies) + "\\Locked", winsim::KeyAccess::Denied);
 
   RegistryKey key;
   EXPECT_TRUE(key.Open(RegistryRoot::LocalMachine, system, RegistryAccess::Read));
@@ -67,7 +64,7 @@ TEST_F(RegistryTest, RestrictedKeysRefuseAsWindowsWouldForAUser) {
   EXPECT_FALSE(key.Create(RegistryRoot::LocalMachine, system));
   // A new key below a read-only one cannot be made either.
   EXPECT_FALSE(key.Create(RegistryRoot::LocalMachine, system + "\\Child"));
-  EXPECT_FALSE(SimRegistryKeyExists(RegistryRoot::LocalMachine, system + "\\Child"));
+  EXPECT_FALSE(machine.registry.Exists(winsim::Hive::LocalMachine, system + "\\Child"));
 
   // A denied key still shows up in its parent's enumeration but cannot be opened.
   EXPECT_FALSE(key.Open(RegistryRoot::LocalMachine, std::string(kPolicies) + "\\Locked", RegistryAccess::Read));
@@ -76,7 +73,7 @@ TEST_F(RegistryTest, RestrictedKeysRefuseAsWindowsWouldForAUser) {
   ASSERT_TRUE(key.EnumSubKey(0, name, sizeof name));
   EXPECT_STREQ("Locked", name);
 
-  SimRegistrySetAccess(RegistryRoot::LocalMachine, system, SimKeyAccess::Normal);
+  machine.registry.SetAccess(winsim::Hive::LocalMachine, system, winsim::KeyAccess::Normal);
   EXPECT_TRUE(key.Create(RegistryRoot::LocalMachine, system));
 }
 
@@ -84,11 +81,11 @@ TEST_F(RegistryTest, ResetInvalidatesOpenKeysWithoutDanglingThem) {
   RegistryKey key;
   ASSERT_TRUE(key.Create(RegistryRoot::CurrentUser, "Volatile"));
   ASSERT_TRUE(key.WriteDword("v", 1));
-  SimRegistryReset();
+  machine.registry.Reset();
   std::uint32_t value = 0;
   EXPECT_FALSE(key.ReadDword("v", value));
   EXPECT_FALSE(key.WriteDword("v", 2));
-  EXPECT_FALSE(SimRegistryKeyExists(RegistryRoot::CurrentUser, "Volatile"));
+  EXPECT_FALSE(machine.registry.Exists(winsim::Hive::CurrentUser, "Volatile"));
   // Recreating the path does not revive the stale handle.
   RegistryKey again;
   ASSERT_TRUE(again.Create(RegistryRoot::CurrentUser, "Volatile"));
@@ -96,12 +93,13 @@ TEST_F(RegistryTest, ResetInvalidatesOpenKeysWithoutDanglingThem) {
 }
 
 TEST_F(RegistryTest, DumpListsKeysAndValuesInOrder) {
+  machine.registry.Reset();  // only what the test writes
   RegistryKey key;
   ASSERT_TRUE(key.Create(RegistryRoot::CurrentUser, "B\\C"));
   ASSERT_TRUE(key.WriteDword("n", 258));
   ASSERT_TRUE(key.Create(RegistryRoot::LocalMachine, "A"));
   ASSERT_TRUE(key.WriteString("", "x"));
-  SimRegistrySetValue(RegistryRoot::LocalMachine, "A", "bin", kRegBinary, {0x01, 0xAB});
+  machine.registry.SetValue(winsim::Hive::LocalMachine, "A", "bin", kRegBinary, {0x01, 0xAB});
   EXPECT_EQ(
       "HKLM\\A\n"
       "HKLM\\A \"\" sz:\"x\"\n"
@@ -109,7 +107,7 @@ TEST_F(RegistryTest, DumpListsKeysAndValuesInOrder) {
       "HKCU\\B\n"
       "HKCU\\B\\C\n"
       "HKCU\\B\\C \"n\" dword:258\n",
-      SimRegistryDump());
+      machine.registry.Dump());
 }
 
 }  // namespace

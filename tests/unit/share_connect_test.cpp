@@ -8,7 +8,7 @@
 #include "share/connect_attempts.h"
 #include "share/drive_connection_table.h"
 #include "share/network_drives.h"
-#include "share/network_drives_sim.h"
+#include "simulated_machine.h"
 #include "share/share_names.h"
 
 namespace sw::share {
@@ -19,15 +19,15 @@ const char kFabric[] = R"({"devices": [
    "shares": ["Volume_1", {"name": "Secure", "user": "bob", "password": "s3cret"},
               "\u0424\u043e\u0442\u043e"]}]})";
 
-using Kind = sim::NetworkCall::Kind;
+using Kind = winsim::NetworkCall::Kind;
 
-class ConnectTest : public ::testing::Test {
+class ConnectTest : public test::MachineTest {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     std::string error;
-    ASSERT_TRUE(sim::SetFabricText(kFabric, &error)) << error;
+    ASSERT_TRUE(machine.SetFabricText(kFabric, &error)) << error;
   }
-  void TearDown() override { sim::Reset(); }
 
   // Runs the plan for `version`, the login dialog typing `typed` (user, password) when shown.
   std::uint32_t Connect(const std::string& version, const char* remote, const char* typedUser,
@@ -35,7 +35,7 @@ class ConnectTest : public ::testing::Test {
     credentials_ = {};
     return RunConnectAttempts(ConnectPlanFor(version), remote, "Q:", credentials_, [&] {
       ++loginDialogs_;
-      loginShownAfterAttempts_ = static_cast<int>(sim::Calls().size());
+      loginShownAfterAttempts_ = static_cast<int>(winsim::TheMachine().letters.Calls().size());
       std::strcpy(credentials_.userName, typedUser);
       std::strcpy(credentials_.password, typedPassword);
     });
@@ -65,8 +65,8 @@ TEST(ConnectPlan, ByVersionName) {
 
 TEST_F(ConnectTest, OpenShareMapsAtTheFirstAttemptWithEmptyCredentials) {
   EXPECT_EQ(Connect("Windows XP", "\\\\NAS1\\volume_1", "x", "y"), kNoError);
-  ASSERT_EQ(sim::Calls().size(), 1u);
-  const auto& call = sim::Calls()[0];
+  ASSERT_EQ(winsim::TheMachine().letters.Calls().size(), 1u);
+  const auto call = winsim::TheMachine().letters.Calls()[0];
   EXPECT_EQ(call.kind, Kind::Add);
   EXPECT_EQ(call.remoteName, "\\\\NAS1\\volume_1");
   EXPECT_EQ(call.localName, "Q:");
@@ -74,13 +74,13 @@ TEST_F(ConnectTest, OpenShareMapsAtTheFirstAttemptWithEmptyCredentials) {
   EXPECT_EQ(call.password, "");
   EXPECT_EQ(call.flags, kConnectUpdateProfile);
   EXPECT_EQ(loginDialogs_, 0);
-  EXPECT_EQ(sim::Connection('Q'), "\\\\NAS1\\volume_1");
+  EXPECT_EQ(machine.letters.Connection('Q'), "\\\\NAS1\\volume_1");
   EXPECT_EQ(GetDriveTypeA("Q:"), kDriveRemote);
 }
 
 TEST_F(ConnectTest, XpFailsSixSilentAttemptsThenAsksThenTriesWhatWasTyped) {
   EXPECT_EQ(Connect("Windows XP", "\\\\NAS1\\Secure", "BOB", "s3cret"), kNoError);
-  const auto& calls = sim::Calls();
+  const auto calls = winsim::TheMachine().letters.Calls();
   ASSERT_EQ(calls.size(), 7u);
   for (int i = 0; i < 6; ++i) {
     EXPECT_EQ(calls[i].userName, "");
@@ -95,23 +95,23 @@ TEST_F(ConnectTest, XpFailsSixSilentAttemptsThenAsksThenTriesWhatWasTyped) {
   EXPECT_EQ(calls[6].result, kNoError);
 
   // A wrong password typed: seven failures and the mapping is not made.
-  sim::SetConnection('Q', "");
-  sim::ClearCalls();
+  machine.letters.SetConnection('Q', "");
+  machine.letters.ClearCalls();
   EXPECT_EQ(Connect("Windows 2000", "\\\\NAS1\\Secure", "bob", "wrong"), kErrorInvalidPassword);
-  EXPECT_EQ(sim::Calls().size(), 7u);
-  EXPECT_EQ(sim::Connection('Q'), "");
+  EXPECT_EQ(winsim::TheMachine().letters.Calls().size(), 7u);
+  EXPECT_EQ(machine.letters.Connection('Q'), "");
 }
 
 TEST_F(ConnectTest, VistaLetsWindowsPromptAndNeverShowsTheLoginDialog) {
   std::vector<std::string> prompted;
-  sim::SetCredentialPrompt([&](const std::string& remote, std::string& user, std::string& password) {
+  machine.letters.SetCredentialPrompt([&](const std::string& remote, std::string& user, std::string& password) {
     prompted.push_back(remote);
     user = "bob";
     password = "s3cret";
     return true;
   });
   EXPECT_EQ(Connect("Vista", "\\\\NAS1\\Secure", "never", "used"), kNoError);
-  const auto& calls = sim::Calls();
+  const auto calls = winsim::TheMachine().letters.Calls();
   ASSERT_EQ(calls.size(), 7u);
   EXPECT_EQ(calls[5].flags, kConnectUpdateProfile);
   EXPECT_EQ(calls[6].flags, 9u);
@@ -121,21 +121,21 @@ TEST_F(ConnectTest, VistaLetsWindowsPromptAndNeverShowsTheLoginDialog) {
   EXPECT_EQ(prompted, std::vector<std::string>{"\\\\NAS1\\Secure"});
 
   // The user cancels Windows' prompt: the mapping fails.
-  sim::SetConnection('Q', "");
-  sim::SetCredentialPrompt(nullptr);
+  machine.letters.SetConnection('Q', "");
+  machine.letters.SetCredentialPrompt(nullptr);
   EXPECT_EQ(Connect("Vista", "\\\\NAS1\\Secure", "never", "used"), kErrorCancelled);
 }
 
 TEST_F(ConnectTest, Nt4ShowsTheLoginDialogFirstAndMakesSixAttemptsOnly) {
   EXPECT_EQ(Connect("Windows NT 4", "\\\\NAS1\\Secure", "bob", "s3cret"), kNoError);
   EXPECT_EQ(loginShownAfterAttempts_, 0);
-  ASSERT_EQ(sim::Calls().size(), 1u);
-  EXPECT_EQ(sim::Calls()[0].userName, "bob");
+  ASSERT_EQ(winsim::TheMachine().letters.Calls().size(), 1u);
+  EXPECT_EQ(winsim::TheMachine().letters.Calls()[0].userName, "bob");
 
-  sim::SetConnection('Q', "");
-  sim::ClearCalls();
+  machine.letters.SetConnection('Q', "");
+  machine.letters.ClearCalls();
   EXPECT_EQ(Connect("Windows NT 4", "\\\\NAS1\\Secure", "bob", "bad"), kErrorInvalidPassword);
-  EXPECT_EQ(sim::Calls().size(), 6u);
+  EXPECT_EQ(winsim::TheMachine().letters.Calls().size(), 6u);
   EXPECT_EQ(loginDialogs_, 2);
 }
 
@@ -157,7 +157,7 @@ TEST_F(ConnectTest, SimulatedNetworkRefusesWhatWindowsRefuses) {
   EXPECT_EQ(WNetCancelConnection2A("R:", 1, true), kErrorNotConnected);
   EXPECT_EQ(WNetCancelConnection2A("Q:", 1, true), kNoError);
   EXPECT_EQ(GetDriveTypeA("Q:"), kDriveNoRootDir);
-  const auto& last = sim::Calls().back();
+  const auto last = winsim::TheMachine().letters.Calls().back();
   EXPECT_EQ(last.kind, Kind::Cancel);
   EXPECT_EQ(last.localName, "Q:");
   EXPECT_TRUE(last.force);

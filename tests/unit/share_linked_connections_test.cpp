@@ -5,97 +5,89 @@
 #include <cstring>
 #include <string>
 
-#include "host/registry_sim.h"
-#include "host/version_api_sim.h"
+#include "simulated_machine.h"
 #include "share/drive_connection_table.h"
-#include "share/network_drives_sim.h"
 
 namespace sw::share {
 namespace {
 
-using host::RegistryRoot;
 
-class LinkedConnectionsTest : public ::testing::Test {
+class LinkedConnectionsTest : public test::MachineTest {
  protected:
   void SetUp() override {
-    host::SimRegistryReset();
-    sim::SetFabric(fabric::Fabric{});
+    test::MachineTest::SetUp();
+    machine.SetFabric(fabric::Fabric{});
     std::memset(DriveConnectionTable, 0, sizeof DriveConnectionTable);
   }
   void TearDown() override {
-    host::SimRegistryReset();
-    host::version_api::ResetSimulatedWindows();
-    sim::Reset();
+    test::MachineTest::TearDown();
   }
 
   static void RunOn(const std::string& text) {
-    host::version_api::SimulatedWindows windows;
-    ASSERT_TRUE(host::version_api::ParseSimulatedWindows(text, windows)) << text;
-    host::version_api::SetSimulatedWindows(windows);
+    winsim::WindowsVersion windows;
+    ASSERT_TRUE(winsim::ParseWindowsVersion(text, windows)) << text;
+    winsim::TheMachine().SetVersion(windows);
   }
 
   static void SetPolicy(const std::string& subKey, std::uint32_t type, std::vector<std::uint8_t> data) {
-    host::SimRegistrySetValue(RegistryRoot::LocalMachine, std::string(kPoliciesKey) + "\\" + subKey,
+    winsim::TheMachine().registry.SetValue(winsim::Hive::LocalMachine, std::string(kPoliciesKey) + "\\" + subKey,
                               kLinkedConnectionsValue, type, data);
   }
 
   static bool PolicyWritten() {
-    return host::SimRegistryDump().find("Policies\\System \"EnableLinkedConnections\" dword:1") !=
+    return winsim::TheMachine().registry.Dump().find("Policies\\System \"EnableLinkedConnections\" dword:1") !=
            std::string::npos;
   }
 };
 
 TEST_F(LinkedConnectionsTest, PolicyIsDecidedByTheFirstDataByteOfAnySubkey) {
   EXPECT_EQ(FindLinkedConnectionsPolicy(), 0) << "no policies key at all";
-  host::SimRegistrySetValue(RegistryRoot::LocalMachine, std::string(kPoliciesKey) + "\\Explorer", "Other",
-                            host::kRegDword, {1, 0, 0, 0});
+  machine.registry.SetValue(winsim::Hive::LocalMachine, std::string(kPoliciesKey) + "\\Explorer", "Other",
+                            4u, {1, 0, 0, 0});
   EXPECT_EQ(FindLinkedConnectionsPolicy(), 0);
 
-  SetPolicy("Attachments", host::kRegDword, {2, 0, 0, 0});  // neither 0 nor 1: next subkey
-  SetPolicy("System", host::kRegSz, {1, 0});                // the type is not checked
+  SetPolicy("Attachments", 4u, {2, 0, 0, 0});  // neither 0 nor 1: next subkey
+  SetPolicy("System", 1u, {1, 0});                // the type is not checked
   EXPECT_EQ(FindLinkedConnectionsPolicy(), 1);
 
-  SetPolicy("System", host::kRegDword, {0, 0, 0, 0});
+  SetPolicy("System", 4u, {0, 0, 0, 0});
   EXPECT_EQ(FindLinkedConnectionsPolicy(), -1);
 
   // A subkey that cannot be opened is skipped.
-  host::SimRegistrySetAccess(RegistryRoot::LocalMachine, std::string(kPoliciesKey) + "\\System",
-                             host::SimKeyAccess::Denied);
+  machine.registry.SetAccess(winsim::Hive::LocalMachine, std::string(kPoliciesKey) + "\\System",
+                             winsim::KeyAccess::Denied);
   EXPECT_EQ(FindLinkedConnectionsPolicy(), 0);
 }
 
 TEST_F(LinkedConnectionsTest, WrittenOnlyOnVistaOrLaterWorkstationsWithoutAValue) {
   for (const char* older : {"xp", "2000", "2008server"}) {
-    host::SimRegistryReset();
     RunOn(older);
     EnsureLinkedConnections();
     EXPECT_FALSE(PolicyWritten()) << older;
   }
-  host::SimRegistryReset();
   RunOn("win7");
   EnsureLinkedConnections();
   EXPECT_TRUE(PolicyWritten());
 
   // An explicit 0 is the administrator's choice and stays.
-  host::SimRegistryReset();
-  SetPolicy("System", host::kRegDword, {0, 0, 0, 0});
+  SetPolicy("System", 4u, {0, 0, 0, 0});
   EnsureLinkedConnections();
   EXPECT_EQ(FindLinkedConnectionsPolicy(), -1);
 }
 
 TEST_F(LinkedConnectionsTest, RefreshesTheTableUnlessTheVersionIsUnknown) {
-  sim::SetConnection('Q', "\\\\SRV\\SHARE");
+  machine.letters.SetConnection('Q', "\\\\SRV\\SHARE");
   RunOn("vista");
   // A policy key we may not write does not stop the refresh.
-  host::SimRegistrySetAccess(RegistryRoot::LocalMachine, kPoliciesSystemKey, host::SimKeyAccess::ReadOnly);
+  machine.registry.SetAccess(winsim::Hive::LocalMachine, kPoliciesSystemKey, winsim::KeyAccess::ReadOnly);
   EnsureLinkedConnections();
   EXPECT_FALSE(PolicyWritten());
   EXPECT_STREQ(DriveConnectionTable['Z' - 'Q'].server, "SRV");
 
   std::memset(DriveConnectionTable, 0, sizeof DriveConnectionTable);
-  host::version_api::SimulatedWindows broken;
+  winsim::WindowsVersion broken;
   broken.kernel32Loaded = false;
-  host::version_api::SetSimulatedWindows(broken);
+  machine.SetVersion(broken);
   EnsureLinkedConnections();
   EXPECT_STREQ(DriveConnectionTable['Z' - 'Q'].server, "") << "no version, no refresh";
   EXPECT_STREQ(DriveConnectionTable[0].driveLabel, "");

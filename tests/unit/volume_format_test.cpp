@@ -3,11 +3,10 @@
 
 #include <gtest/gtest.h>
 
-#include "disk/format_engine_sim.h"
+#include "simulated_machine.h"
 #include "disk/partitions.h"
 #include "disk/volume_format.h"
 #include "host/clock.h"
-#include "iscsi/process_runner_sim.h"
 #include "recording_format_dialog.h"
 
 namespace sw::disk {
@@ -15,17 +14,16 @@ namespace {
 
 constexpr FormatDialogKind kBothKinds[] = {FormatDialogKind::Partition, FormatDialogKind::Wizard};
 
-class VolumeFormatTest : public ::testing::Test {
+class VolumeFormatTest : public test::MachineTest {
  protected:
   void SetUp() override {
+    test::MachineTest::SetUp();
     host::InstallClock(&clock_);
-    sim::ResetFormatEngine();
-    iscsi::sim::ResetProcesses();
     NoFormatCompletedYet = true;
     WizardFormatCompleted = false;
   }
   void TearDown() override {
-    sim::ResetFormatEngine();
+    test::MachineTest::TearDown();
     host::InstallClock(nullptr);
   }
 
@@ -77,7 +75,7 @@ TEST_F(VolumeFormatTest, FailedFormatLeavesTheDialogOpenWithButtonsEnabled) {
     EXPECT_EQ(!partition, WizardFormatCompleted.load());
     EXPECT_GE(clock_.Now(), 3000u);  // the failure text is shown 3 s before the buttons come back
     EXPECT_EQ(partition, shown.IndexOf("busy") >= 0 && shown.IndexOf("cursor") > shown.IndexOf("busy"));
-    for (const auto& line : iscsi::sim::ProcessLaunches()) EXPECT_EQ(std::string::npos, line.find("AddPersistentDevice"));
+    for (const auto& line : machine.processes.Launches()) EXPECT_EQ(std::string::npos, line.find("AddPersistentDevice"));
   }
   std::uint32_t percent = 40;
   EXPECT_FALSE(PartitionFormatCallback(0, 0, &percent));  // no format running
@@ -90,7 +88,7 @@ TEST_F(VolumeFormatTest, MissingFormatLibraryLeavesAWayOut) {
     bool library, formatEx, compression;
   } cases[] = {{false, true, true}, {true, false, true}, {true, true, false}};
   for (const auto& c : cases) {
-    sim::SetFormatLibraryPresent(c.library, c.formatEx, c.compression);
+    machine.format.SetPresent(c.library, c.formatEx, c.compression);
     for (FormatDialogKind kind : kBothKinds) {
       RecordingFormatDialog dialog(kind, true, false);
       ASSERT_TRUE(StartVolumeFormat(dialog, {"G:\\", 1}, sessions_));

@@ -3,10 +3,9 @@
 
 #include <gtest/gtest.h>
 
-#include "disk/disk_io_sim.h"
+#include "simulated_machine.h"
 #include "disk/partitions.h"
 #include "disk/volume_inventory.h"
-#include "disk/volume_io_sim.h"
 #include "iscsi/command_lines.h"
 #include "iscsi_sim_fixture.h"
 
@@ -24,11 +23,9 @@ TEST(CapacityText, HundredthsAreRoundedUpButNeverCarried) {
 // The wizard's table on a fresh session disk gives a volume with the first free letter and no
 // file system yet, and the format finds its bytes in the image.
 TEST_F(IscsiSim, WizardTableGivesAVolumeTheFormatCanLocate) {
-  disk::sim::ResetSimulatedDisks();
-  disk::sim::ResetVolumes();
-  disk::sim::SetVolumeArrivalDelay(0);
-  ASSERT_EQ(0, sim::AddSendTargetPortal(kDevice));
-  ASSERT_TRUE(RunCommand(LoginTargetCommand(kPlain, sim::kDefaultInitiatorName).value()));
+  machine.volumes.SetArrivalDelay(0);
+  ASSERT_EQ(0, machine.initiator.AddSendTargetPortal(kDevice));
+  ASSERT_TRUE(RunCommand(LoginTargetCommand(kPlain, winsim::kDefaultInitiatorName).value()));
   const disk::SessionDisks sessions = disk::ConnectedSessionDisks();
   ASSERT_TRUE(disk::WritePartitionTableForWizard(1, 64u, sessions));
 
@@ -40,14 +37,12 @@ TEST_F(IscsiSim, WizardTableGivesAVolumeTheFormatCanLocate) {
   EXPECT_EQ(1, table[0].diskNumber);
   EXPECT_EQ(64u, table[0].sizeMegabytes);
   EXPECT_EQ(kPlain, table[0].targetName);
-  auto where = disk::sim::LocateVolume('e');
+  auto where = machine.volumes.Locate('e');
   ASSERT_TRUE(where.has_value());
-  EXPECT_EQ(sim::SessionDisks().at(0).imagePath, where->imagePath);
+  EXPECT_EQ(machine.initiator.SessionDisks().at(0).imagePath, where->imagePath);
   EXPECT_EQ(32256u, where->offset);
   EXPECT_EQ(64ull << 20, where->length);
-  EXPECT_FALSE(disk::sim::LocateVolume('C').has_value()) << "the system disk has no image";
-  disk::sim::ResetVolumes();
-  share::sim::Reset();
+  EXPECT_FALSE(machine.volumes.Locate('C').has_value()) << "the system disk has no image";
 }
 
 }  // namespace

@@ -7,35 +7,25 @@
 #include <gtest/gtest.h>
 
 #include "host/registry.h"
-#include "host/registry_sim.h"
-#include "host/version_api_sim.h"
+#include "simulated_machine.h"
 #include "host/windows_version.h"
 
 namespace sw::host {
 namespace {
 
-using version_api::SimulatedWindows;
+using winsim::WindowsVersion;
 
 const char* kProductOptionsKey = "System\\CurrentControlSet\\Control\\ProductOptions";
 
-class WindowsVersionTest : public ::testing::Test {
+class WindowsVersionTest : public test::MachineTest {
  protected:
-  void SetUp() override {
-    SimRegistryReset();
-    version_api::ResetSimulatedWindows();
-  }
-  void TearDown() override {
-    version_api::ResetSimulatedWindows();
-    SimRegistryReset();
-  }
-
-  static SimulatedWindows Windows(const std::string& text) {
-    SimulatedWindows windows;
-    EXPECT_TRUE(version_api::ParseSimulatedWindows(text, windows)) << text;
+  static WindowsVersion Windows(const std::string& text) {
+    winsim::WindowsVersion windows;
+    EXPECT_TRUE(winsim::ParseWindowsVersion(text, windows)) << text;
     return windows;
   }
 
-  static void Run(const std::string& text) { version_api::SetSimulatedWindows(Windows(text)); }
+  static void Run(const std::string& text) { winsim::TheMachine().SetVersion(Windows(text)); }
 
   static std::string Name() {
     std::string name;
@@ -246,12 +236,11 @@ TEST_F(WindowsVersionTest, WithoutExtendedStructureProductTypeComesFromRegistry)
       {"SERVERNTX", WindowsProductType::Workstation}, {"", WindowsProductType::Workstation},
   };
   for (const auto& c : cases) {
-    SimulatedWindows windows = Windows("2008server+noex");
+    winsim::WindowsVersion windows = Windows("2008server+noex");
     windows.productOptions = c.text;
-    SimRegistryReset();
-    version_api::SetSimulatedWindows(windows);
+    machine.SetVersion(windows);
     if (c.text[0] == '\0') {
-      SimRegistrySetValue(RegistryRoot::LocalMachine, kProductOptionsKey, "ProductType", kRegSz, {0});
+      machine.registry.SetValue(winsim::Hive::LocalMachine, kProductOptionsKey, "ProductType", kRegSz, {0});
     }
     WindowsVersionInfo info = Query();
     EXPECT_EQ(c.expected, info.productType) << c.text;
@@ -261,42 +250,42 @@ TEST_F(WindowsVersionTest, WithoutExtendedStructureProductTypeComesFromRegistry)
 }
 
 TEST_F(WindowsVersionTest, UnreadableProductOptionsLeaveWorkstation) {
-  SimulatedWindows windows = Windows("nt4server");
+  winsim::WindowsVersion windows = Windows("nt4server");
   windows.productOptions.clear();  // nothing written: key missing
-  version_api::SetSimulatedWindows(windows);
+  machine.SetVersion(windows);
   EXPECT_EQ(WindowsProductType::Workstation, Query().productType);
 
   // A DWORD where the text should be.
-  SimRegistrySetValue(RegistryRoot::LocalMachine, kProductOptionsKey, "ProductType", kRegDword, {3, 0, 0, 0});
+  machine.registry.SetValue(winsim::Hive::LocalMachine, kProductOptionsKey, "ProductType", kRegDword, {3, 0, 0, 0});
   EXPECT_EQ(WindowsProductType::Workstation, Query().productType);
 
   // A text too long for the buffer is not cut down to a matching prefix.
   std::string longText = "ServerNT" + std::string(200, ' ');
   std::vector<std::uint8_t> data(longText.begin(), longText.end());
   data.push_back(0);
-  SimRegistrySetValue(RegistryRoot::LocalMachine, kProductOptionsKey, "ProductType", kRegSz, data);
+  machine.registry.SetValue(winsim::Hive::LocalMachine, kProductOptionsKey, "ProductType", kRegSz, data);
   EXPECT_EQ(WindowsProductType::Workstation, Query().productType);
 
   // The key exists but cannot be opened.
-  SimRegistrySetValue(RegistryRoot::LocalMachine, kProductOptionsKey, "ProductType", kRegSz,
+  machine.registry.SetValue(winsim::Hive::LocalMachine, kProductOptionsKey, "ProductType", kRegSz,
                       {'S', 'e', 'r', 'v', 'e', 'r', 'N', 'T', 0});
   EXPECT_EQ(WindowsProductType::Server, Query().productType);
-  SimRegistrySetAccess(RegistryRoot::LocalMachine, kProductOptionsKey, SimKeyAccess::Denied);
+  machine.registry.SetAccess(winsim::Hive::LocalMachine, kProductOptionsKey, winsim::KeyAccess::Denied);
   EXPECT_EQ(WindowsProductType::Workstation, Query().productType);
 }
 
 TEST_F(WindowsVersionTest, ExtendedAnswerIsTrustedOverRegistry) {
   Run("xp");
-  SimRegistrySetValue(RegistryRoot::LocalMachine, kProductOptionsKey, "ProductType", kRegSz,
+  machine.registry.SetValue(winsim::Hive::LocalMachine, kProductOptionsKey, "ProductType", kRegSz,
                       {'S', 'e', 'r', 'v', 'e', 'r', 'N', 'T', 0});
   EXPECT_EQ(WindowsProductType::Workstation, Query().productType);
 }
 
 TEST_F(WindowsVersionTest, FailedVersionQueryZeroesRecordAndNamesUnknown) {
-  SimulatedWindows windows = Windows("win7");
+  winsim::WindowsVersion windows = Windows("win7");
   windows.extendedSucceeds = false;
   windows.plainSucceeds = false;
-  version_api::SetSimulatedWindows(windows);
+  machine.SetVersion(windows);
 
   WindowsVersionInfo info;
   info.platform = WindowsPlatform::NT;
@@ -315,9 +304,9 @@ TEST_F(WindowsVersionTest, FailedVersionQueryZeroesRecordAndNamesUnknown) {
 }
 
 TEST_F(WindowsVersionTest, MissingKernel32FailsEverything) {
-  SimulatedWindows windows = Windows("win7+wow64");
+  winsim::WindowsVersion windows = Windows("win7+wow64");
   windows.kernel32Loaded = false;
-  version_api::SetSimulatedWindows(windows);
+  machine.SetVersion(windows);
   WindowsVersionInfo info;
   EXPECT_FALSE(QueryWindowsVersion(info));
   EXPECT_FALSE(IsWow64Windows());
@@ -343,48 +332,49 @@ TEST_F(WindowsVersionTest, Wow64Detection) {
   EXPECT_TRUE(IsWow64Windows());
   Run("xp+wow64+nowow64entry");
   EXPECT_FALSE(IsWow64Windows());
-  SimulatedWindows windows = Windows("win7+wow64");
+  winsim::WindowsVersion windows = Windows("win7+wow64");
   windows.isWow64CallSucceeds = false;
-  version_api::SetSimulatedWindows(windows);
+  machine.SetVersion(windows);
   EXPECT_FALSE(IsWow64Windows());
 }
 
 // --- The simulation's configuration text, which starts seekwell-sim.exe as any Windows.
 
 TEST(SimulatedWindowsText, RejectsWhatItDoesNotKnowAndLeavesOutputAlone) {
-  SimulatedWindows windows;
+  winsim::WindowsVersion windows;
   windows.reported.majorVersion = 42;
   for (const char* bad : {"", "win99", "98:", "98:x1", "98:70000", "win7+turbo", "xp+", "+wow64"}) {
-    EXPECT_FALSE(version_api::ParseSimulatedWindows(bad, windows)) << bad;
+    EXPECT_FALSE(winsim::ParseWindowsVersion(bad, windows)) << bad;
     EXPECT_EQ(42u, windows.reported.majorVersion) << bad;
   }
-  ASSERT_TRUE(version_api::ParseSimulatedWindows(" Win7 + WOW64 ", windows));
+  ASSERT_TRUE(winsim::ParseWindowsVersion(" Win7 + WOW64 ", windows));
   EXPECT_EQ(6u, windows.reported.majorVersion);
   EXPECT_TRUE(windows.wow64);
 }
 
-TEST_F(WindowsVersionTest, EnvironmentChoosesTheSimulatedWindowsOnFirstUse) {
+TEST_F(WindowsVersionTest, EnvironmentChoosesTheSimulatedWindowsAtStart) {
   static char unset[] = "SEEKWELL_SIM_WINDOWS=";
   static char nt4[] = "SEEKWELL_SIM_WINDOWS=nt4server";
   static char bogus[] = "SEEKWELL_SIM_WINDOWS=os2";
 
   putenv(unset);
-  version_api::ResetSimulatedWindows();
+  test::FreshMachine();
   EXPECT_EQ("Vista", Name());  // default: Windows 7 workstation
   EXPECT_TRUE(IsVistaOrLaterClient(Query()));
 
   putenv(nt4);
-  version_api::ResetSimulatedWindows();
+  test::FreshMachine();
   WindowsVersionInfo info = Query();
   EXPECT_TRUE(IsWindowsNT4OrEarlier(info));
   // NT 4 takes the plain-structure path; the preset's registry entry names the server.
   EXPECT_EQ(WindowsProductType::Server, info.productType);
 
   putenv(bogus);
-  version_api::ResetSimulatedWindows();
+  test::FreshMachine();
   EXPECT_TRUE(IsVistaOrLaterClient(Query()));
 
   putenv(unset);
+  test::FreshMachine();
 }
 
 }  // namespace

@@ -13,8 +13,7 @@
 
 #include <gtest/gtest.h>
 
-#include "disk/disk_io_sim.h"
-#include "disk/format_engine_sim.h"
+#include "simulated_machine.h"
 #include "disk/format_tools.h"
 #include "disk/mbr_sector.h"
 #include "disk/partitions.h"
@@ -62,6 +61,7 @@ TEST(SimulatedFormatUnderWine, BlkidRecognisesBothFileSystems) {
   host::FakeClock clock;
   host::InstallClock(&clock);
   const std::string image = TempFile("seekwell-format-disk1.img");
+  tools::RemoveFile(image);
   ASSERT_TRUE(tools::CreateEmptyFile(image, kSize));
   ASSERT_FALSE(tools::ToolFilePath(image).empty()) << "no Unix path: not running under Wine?";
   std::uint8_t sector[kMbrSectorSize] = {};
@@ -74,14 +74,14 @@ TEST(SimulatedFormatUnderWine, BlkidRecognisesBothFileSystems) {
     std::fstream f(image, std::ios::binary | std::ios::in | std::ios::out);
     f.write(reinterpret_cast<const char*>(sector), sizeof sector);
   }
-  sim::SimulatedDisk local;
+  winsim::DiskConfig local;
   local.number = 0;
   local.sizeBytes = 64ull << 30;
   local.local = true;
-  sim::SetSimulatedDisks({local, {1, image, kSize, false}});
-  sim::SetVolumeLocator([](char letter) -> std::optional<sim::VolumeLocation> {
+  winsim::TheMachine().disks.SetAttachedDisks({local, {1, image, kSize, false}});
+  winsim::TheMachine().format.SetLocator([](char letter) -> std::optional<winsim::VolumeLocation> {
     if (letter != 'E') return std::nullopt;
-    return sim::VolumeLocation{1, kStart, kLength, {}};
+    return winsim::VolumeLocation{1, kStart, kLength, 512, {}};
   });
 
   for (bool ntfs : {true, false}) {
@@ -106,7 +106,6 @@ TEST(SimulatedFormatUnderWine, BlkidRecognisesBothFileSystems) {
   }
   EXPECT_EQ(0, std::memcmp(sector, after, sizeof sector)) << "sector 0 changed";
   tools::RemoveFile(image);
-  sim::ResetFormatEngine();
   host::InstallClock(nullptr);
 }
 

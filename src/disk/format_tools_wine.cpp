@@ -99,7 +99,7 @@ int RunTool(const std::vector<std::string>& argv) {
 }
 
 bool CreateEmptyFile(const std::string& path, std::uint64_t size) {
-  File file(path, GENERIC_WRITE, CREATE_ALWAYS);
+  File file(path, GENERIC_WRITE, CREATE_NEW);
   return file.IsOpen() && file.Seek(size) && SetEndOfFile(file.Get()) != 0;
 }
 
