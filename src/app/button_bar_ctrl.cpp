@@ -30,7 +30,7 @@ BarPaint PlanBarPaint(const disk::DiskLayoutView& view, const std::vector<disk::
       p.innerFrameColour = p.hovered ? kHoverFrame : kFreeHatch;
     }
     p.textRect = disk::BarRect{rects[i].left + 2, rects[i].top + 2, rects[i].right + 2, rects[i].bottom + 2};
-    p.text = disk::BarSegmentText(segment);
+    p.text = disk::BarSegmentText(segment, view.unreadable);
     plan.segments.push_back(std::move(p));
   }
   return plan;

@@ -156,6 +156,7 @@ bool CDiskMgrDlg::RefreshDiskLayout(std::int32_t disk, int bar) {
   disk::BuildVolumeTable(table);
   disk::DiskLayoutRefresh refresh = disk::RefreshDiskLayoutData(disk, disk::PartitionVolumes(table));
   m_regions = refresh.read.regions;
+  m_signature = refresh.read.read.layout.Signature;
   if (!refresh.read.opened) return false;
   m_regionList.SetRedraw(false);
   m_regionList.DeleteAllItems();
@@ -238,11 +239,16 @@ void CDiskMgrDlg::OnBarRight(ui::NotifyHeader* header, ui::Lresult*) {
   const int hit = notify->hitIndex;
   if (!SelectOnBar(static_cast<int>(header->idFrom) - kFirstBarId + 1, hit)) return;
   if (hit < 0 || hit >= m_view.count) return;
+  // Neither free space nor a partition: nothing may be done with a disk whose table is unreadable.
+  if (m_view.unreadable) {
+    Refuse(disk::LayoutUnreadableText(m_currentDisk));
+    return;
+  }
   m_selectedRegion = hit;
   const disk::BarSegment& segment = m_view.segments[hit];
   m_selectedVolumePath = segment.volumePath;
   m_selectedPartition = segment.number;
-  for (int row : disk::MatchingVolumeRows(m_rows, m_selectedVolumePath, m_selectedPartition)) {
+  for (int row : disk::MatchingVolumeRows(m_inventory, m_currentDisk, m_selectedVolumePath, m_selectedPartition)) {
     m_volumeList.SetItemState(row, ui::kLvisSelected, ui::kLvisSelected);
   }
   ui::CPopupMenu menu;
@@ -267,6 +273,7 @@ std::vector<int> CDiskMgrDlg::SelectedVolumeRows() const {
 }
 
 void CDiskMgrDlg::OnAdd() {
+  if (m_view.unreadable) return;
   ui::BusyCursor busy(IDR_BUSY_CURSOR);
   const int row = m_regionList.GetNextItem(-1, ui::kLvniSelected);
   OpenerForParent opener(*GetPartitionDialogOpener(), this);
@@ -291,8 +298,12 @@ void CDiskMgrDlg::OnDelete() {
     return;
   }
   ui::BusyCursor busy(IDR_BUSY_CURSOR);
-  disk::DeletePartition(m_currentDisk, m_regions[static_cast<std::size_t>(row)].number, segment.volumePath,
-                        disk::ConnectedSessionDisks(), *this);
+  // A Delete that wrote nothing (refused, or the disk could not be opened) leaves the manager as it
+  // is: reopening would suggest a change.
+  if (!disk::DeletePartition(m_currentDisk, m_regions[static_cast<std::size_t>(row)], m_signature, segment.volumePath,
+                             disk::ConnectedSessionDisks(), *this)) {
+    return;
+  }
   if (CButtonBarCtrl* bar = Bar(m_currentBar)) {
     bar->ClearSelection();
     bar->Invalidate();
@@ -326,15 +337,15 @@ void CDiskMgrDlg::OnMount() {
   if (m_mountRow >= 0 && static_cast<std::size_t>(m_mountRow) < m_inventory.size()) {
     entry = m_inventory[static_cast<std::size_t>(m_mountRow)];
   }
-  CSelectDriveDlg select(drives, entry, disk::ConnectedSessionDisks(), this);
+  CSelectDriveDlg select(drives, this);
   if (select.DoModal() != ui::kIdOk) return;
+  std::string refusal;
+  if (entry && !select.Chosen().empty() &&
+      !disk::MountVolume(*entry, select.Chosen(), disk::ConnectedSessionDisks(), &refusal) && !refusal.empty()) {
+    Refuse(refusal);
+  }
   FillFreeLetters();
   FillVolumeList();
-  if (select.Assigned() && entry) {
-    // The entry read before the change names the old path; the persistent device is the new one.
-    auto now = disk::FindDiskVolume(entry->diskNumber, entry->partitionNumber);
-    if (now) iscsi::RunIfBuilt(iscsi::AddPersistentDeviceCommand(now->volumePath));
-  }
   Reopen();
 }
 
@@ -395,6 +406,12 @@ void CDiskMgrDlg::ShowNotHandled() { MessageBox(disk::kNotHandledText, "", ui::k
 
 bool CDiskMgrDlg::AskInitialize() {
   return MessageBox(disk::kUninitializedQuestion, "", ui::kMbYesNo | ui::kMbIconQuestion) == ui::kIdYes;
+}
+
+void CDiskMgrDlg::Refuse(const std::string& text) { MessageBox(text, kProductCaption, ui::kMbOk | ui::kMbIconExclamation); }
+
+bool CDiskMgrDlg::ConfirmErase(const std::string& question) {
+  return MessageBox(question, kProductCaption, ui::kMbYesNo | ui::kMbIconExclamation) == ui::kIdYes;
 }
 
 }  // namespace sw::app

@@ -74,6 +74,8 @@ class CDiskMgrDlg : public ui::CDialog, private disk::DiskPrompts {
   // Questions of the table changes.
   void ShowNotHandled() override;
   bool AskInitialize() override;
+  void Refuse(const std::string& text) override;
+  bool ConfirmErase(const std::string& question) override;
 
   std::vector<disk::VolumeRow> m_rows;
   disk::VolumeTable m_inventory;
@@ -101,6 +103,7 @@ class CDiskMgrDlg : public ui::CDialog, private disk::DiskPrompts {
   std::string m_deviceText;
   ColourScheme m_colours;
   std::vector<disk::DiskRegion> m_regions;
+  std::uint32_t m_signature = 0;  // of the current disk as its regions were read
 };
 
 }  // namespace sw::app

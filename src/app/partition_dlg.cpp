@@ -53,20 +53,6 @@ void CPartition::OnCancel() {
   ui::CDialog::OnCancel();
 }
 
-PartitionDialogResult OpenPartitionDialog(std::uint32_t availableMiB, int callSet, std::int32_t disk, int slot,
-                                          std::uint32_t newNumber, std::int64_t regionStart,
-                                          std::int64_t regionLength, ui::CWnd* parent) {
-  disk::PartitionRequest request;
-  request.availableMiB = availableMiB;
-  request.calls = callSet == 0 ? disk::LayoutCalls::Legacy : disk::LayoutCalls::Extended;
-  request.disk = disk;
-  request.slot = slot;
-  request.newNumber = newNumber;
-  request.regionStart = regionStart;
-  request.regionLength = regionLength;
-  return OpenPartitionDialog(request, parent);
-}
-
 PartitionDialogResult OpenPartitionDialog(const disk::PartitionRequest& request, ui::CWnd* parent) {
   CPartition dialog(request, parent);
   PartitionDialogResult result;

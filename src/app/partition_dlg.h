@@ -33,12 +33,8 @@ struct PartitionDialogResult {
   bool partitionChanged = false;
 };
 
-// Add's Partition dialog for region (start, length) of `disk`: modal; the caller reads
-// partitionChanged. `callSet` 0 legacy, 1 extended.
-PartitionDialogResult OpenPartitionDialog(std::uint32_t availableMiB, int callSet, std::int32_t disk, int slot,
-                                          std::uint32_t newNumber, std::int64_t regionStart,
-                                          std::int64_t regionLength, ui::CWnd* parent = nullptr);
-// The same for a request the Add checks prepared.
+// Add's Partition dialog for the request the Add checks prepared: modal; the caller reads
+// partitionChanged.
 PartitionDialogResult OpenPartitionDialog(const disk::PartitionRequest& request, ui::CWnd* parent = nullptr);
 
 }  // namespace sw::app

@@ -1,16 +1,11 @@
 #include "app/select_drive_dlg.h"
 
-#include "disk/volume_mounts.h"
 #include "resource.h"
 
 namespace sw::app {
 
-CSelectDriveDlg::CSelectDriveDlg(std::vector<std::string> drives, std::optional<disk::VolumeRecord> entry,
-                                 disk::SessionDisks sessions, ui::CWnd* parent)
-    : ui::CDialog(IDD_DRIVE_SELECT, parent),
-      m_drives(std::move(drives)),
-      m_entry(std::move(entry)),
-      m_sessions(std::move(sessions)) {}
+CSelectDriveDlg::CSelectDriveDlg(std::vector<std::string> drives, ui::CWnd* parent)
+    : ui::CDialog(IDD_DRIVE_SELECT, parent), m_drives(std::move(drives)) {}
 
 void CSelectDriveDlg::DoDataExchange(ui::CDataExchange* pDX) {
   ui::DDX_Control(pDX, IDC_FREE_LETTERS, m_letters);
@@ -27,9 +22,8 @@ bool CSelectDriveDlg::OnInitDialog() {
 
 void CSelectDriveDlg::OnOK() {
   const int selected = m_letters.GetCurSel();
-  const std::string drive = selected >= 0 ? m_letters.GetLBText(selected) : std::string();
+  m_chosen = selected >= 0 ? m_letters.GetLBText(selected) : std::string();
   EndDialog(ui::kIdOk);
-  if (selected >= 0 && m_entry) m_assigned = disk::AssignDriveLetter(*m_entry, drive, m_sessions);
 }
 
 ui::NativeHandle CSelectDriveDlg::OnCtlColor(ui::CDC& dc, ui::CWnd*, ui::CtlColorKind kind) {

@@ -1,13 +1,12 @@
 #pragma once
 // CSelectDriveDlg (dialog 236, "Drive Select"): the free drive letters in combo 1049 under the
-// group box 1048; OK gives the chosen letter to the volume it was opened for.
+// group box 1048; OK keeps the chosen letter, which the disk manager's Mount then gives to the
+// volume (disk::MountVolume).
 
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "app/colour_scheme.h"
-#include "disk/volume_inventory.h"
 #include "ui/dialog.h"
 #include "ui/sx_group_box.h"
 
@@ -15,21 +14,19 @@ namespace sw::app {
 
 class CSelectDriveDlg : public ui::CDialog {
  public:
-  CSelectDriveDlg(std::vector<std::string> drives, std::optional<disk::VolumeRecord> entry,
-                  disk::SessionDisks sessions, ui::CWnd* parent = nullptr);
+  explicit CSelectDriveDlg(std::vector<std::string> drives, ui::CWnd* parent = nullptr);
 
   void DoDataExchange(ui::CDataExchange* pDX) override;
   bool OnInitDialog() override;
   void OnOK() override;
   ui::NativeHandle OnCtlColor(ui::CDC& dc, ui::CWnd* control, ui::CtlColorKind kind) override;
 
-  bool Assigned() const { return m_assigned; }
+  // The drive path chosen with OK ("F:\"); empty when none was.
+  const std::string& Chosen() const { return m_chosen; }
 
  private:
   std::vector<std::string> m_drives;
-  std::optional<disk::VolumeRecord> m_entry;
-  disk::SessionDisks m_sessions;
-  bool m_assigned = false;
+  std::string m_chosen;
   ui::CComboBox m_letters;
   ui::CSxGroupBox m_group;
   ColourScheme m_colours;

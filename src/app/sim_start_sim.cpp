@@ -40,8 +40,9 @@ int SessionDiskOf(const std::string& target) {
   return -1;
 }
 
-// The wizard's table and format with nobody watching: NTFS, every report dropped, waits slept.
-class UnattendedWizard : public disk::FormatDialog, public disk::PartitionProgress {
+// The wizard's road with nobody watching: NTFS, every report dropped, waits slept, yes to its
+// question.
+class UnattendedWizard : public disk::FormatDialog, public disk::WizardHost {
  public:
   ~UnattendedWizard() override { m_members.WaitForWorker(); }
   disk::FormatDialogKind DialogKind() const override { return disk::FormatDialogKind::Wizard; }
@@ -59,6 +60,9 @@ class UnattendedWizard : public disk::FormatDialog, public disk::PartitionProgre
   void ShowProgress(int, const std::string&) override {}
   void ShowStatus(const std::string&) override {}
   void Wait(unsigned ms) override { host::SleepMs(ms); }
+  void ShowRefusal(const disk::SizeRefusal&) override {}
+  void Tell(const std::string&, disk::RefusalCaption, bool) override {}
+  bool ConfirmErase(const std::string&) override { return true; }
 
  private:
   disk::FormatMembers m_members;
@@ -79,20 +83,24 @@ bool LoginAllTargets(const std::string& portal) {
 }
 
 // A table with one `sizeMiB` partition on the disk of `target`, formatted NTFS on the letter
-// Windows gave it, the way the wizard does it; returns once the format has ended.
-bool AddFormattedPartition(const std::string& target, int disk, std::uint32_t sizeMiB) {
-  const disk::SessionDisks sessions = disk::ConnectedSessionDisks();
-  if (!disk::WritePartitionTableForWizard(disk, sizeMiB, sessions)) return false;
+// Windows gave it, by the wizard's own road; returns once the format has ended.
+bool AddFormattedPartition(const std::string& target, std::uint32_t sizeMiB) {
+  disk::WizardChoice choice;
+  choice.target = target;
+  choice.useMaximum = false;
+  choice.sizeText = std::to_string(sizeMiB);
+  choice.fileSystems = {true, false};
   UnattendedWizard wizard;
-  if (!disk::WaitForTargetLetter(target, wizard)) return false;
-  const bool started = disk::StartWizardFormat(wizard, wizard, target, sessions);
+  disk::WizardFormatCompleted.store(false);
+  const bool started = disk::RunPartitionWizard(choice, wizard, wizard) == disk::WizardOutcome::FormatStarted;
   wizard.Format().WaitForWorker();
   return started && disk::WizardFormatCompleted.load();
 }
 
 void OpenPartitionOnFreeSpace(int disk) {
   const disk::SessionDisks sessions = disk::ConnectedSessionDisks();
-  if (!disk::WritePartitionTableForWizard(disk, kFirstPartitionMiB, sessions)) return;
+  const disk::DiskIdentity asIs = disk::CheckWizardErase(disk, {}).identity;
+  if (!disk::WritePartitionTableForWizard(disk, kFirstPartitionMiB, sessions, asIs).written) return;
   const disk::DiskLayoutRead read = disk::ReadDiskRegions(disk);
   for (std::size_t row = 0; row < read.regions.size(); ++row) {
     if (read.regions[row].number != 0) continue;
@@ -120,7 +128,7 @@ void RunSimulatedStart() {
   if (parts[0] == "manager") {
     if (!LoginAllTargets(portal)) return;
     const int disk = SessionDiskOf(target);
-    if (disk <= 0 || !AddFormattedPartition(target, disk, kManagerPartitionMiB)) return;
+    if (disk <= 0 || !AddFormattedPartition(target, kManagerPartitionMiB)) return;
     CDiskMgrDlg manager(portal);
     manager.DoModal();
     return;

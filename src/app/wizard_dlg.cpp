@@ -20,7 +20,6 @@ std::string AfterFirstColon(const std::string& name) {
   return colon == std::string::npos ? name : name.substr(colon + 1);
 }
 
-bool UsableDisk(const std::optional<disk::VolumeRecord>& entry) { return entry && entry->diskNumber > 0; }
 }  // namespace
 
 CWizardDialog::CWizardDialog(const std::string& targetName, ui::CWnd* parent)
@@ -43,57 +42,47 @@ bool CWizardDialog::OnInitDialog() {
 
 void CWizardDialog::Refuse() { EnableFormatAndCancel(true); }
 
+namespace {
+// The wizard's road speaks through the dialog: progress and waits on its own thread, message boxes.
+class DialogWizardHost : public disk::WizardHost {
+ public:
+  explicit DialogWizardHost(CWizardDialog& dialog) : m_dialog(dialog) {}
+  void ShowProgress(int percent, const std::string& status) override { m_dialog.ShowProgress(percent, status); }
+  void ShowStatus(const std::string& text) override { m_dialog.ShowStatus(text); }
+  void Wait(unsigned ms) override { m_dialog.Wait(ms); }
+  void ShowRefusal(const disk::SizeRefusal& refusal) override { m_dialog.ShowSizeRefusal(refusal); }
+  void Tell(const std::string& text, disk::RefusalCaption caption, bool exclamation) override {
+    if (caption == disk::RefusalCaption::Default && !exclamation) {
+      m_dialog.ShowMessage(text);
+      return;
+    }
+    m_dialog.MessageBox(text, caption == disk::RefusalCaption::Product ? kProductCaption : kDefaultMessageCaption,
+                        ui::kMbOk | (exclamation ? ui::kMbIconExclamation : 0u));
+  }
+  bool ConfirmErase(const std::string& question) override {
+    return m_dialog.MessageBox(question, kProductCaption, ui::kMbYesNo | ui::kMbIconExclamation) == ui::kIdYes;
+  }
+
+ private:
+  CWizardDialog& m_dialog;
+};
+}  // namespace
+
+void CWizardDialog::ShowSizeRefusal(const disk::SizeRefusal& refusal) { ShowRefusal(refusal, ui::kMbIconExclamation); }
+
 void CWizardDialog::OnOK() {
   ui::BusyCursor busy(IDR_BUSY_CURSOR);
   Wait(kBeforeWorkMs);
   EnableFormatAndCancel(false);
   BeginProgress(10, "Percent Completed ...10%");
-
-  std::optional<disk::VolumeRecord> entry = disk::FindTargetEntry(m_targetName);
-  if (!UsableDisk(entry)) {
-    ShowMessage(disk::kUnableToPartitionText);
-    return Refuse();
-  }
-  disk::DiskGeometry geometry;
-  if (!disk::ReadGeometry(disk::PhysicalDrivePath(entry->diskNumber), geometry)) {
-    ShowMessage(disk::kUnableToPartitionText);
-    return Refuse();
-  }
-  const std::int64_t diskMiB = disk::GeometrySize(geometry) / disk::kMiB;
-  const bool useMaximum = m_maxSpace.GetCheck() != 0;
-  if (auto refusal = disk::CheckWizardSize(useMaximum, m_sizeEdit.GetWindowText(),
-                                           static_cast<std::uint32_t>(diskMiB), FileSystems(), m_requestedMiB)) {
-    ShowRefusal(*refusal, ui::kMbIconExclamation);
-    return Refuse();
-  }
-
-  // The whole-disk table replaces whatever the disk holds: ask before anything is lost.
-  disk::VolumeTable table;
-  disk::BuildVolumeTable(table);
-  const disk::WizardEraseCheck erase = disk::CheckWizardErase(entry->diskNumber, disk::PartitionVolumes(table));
-  if (erase.wouldErase &&
-      MessageBox(erase.question, kProductCaption, ui::kMbYesNo | ui::kMbIconExclamation) != ui::kIdYes) {
-    return Refuse();
-  }
-
-  const disk::SessionDisks sessions = disk::ConnectedSessionDisks();
-  entry = disk::FindTargetEntry(m_targetName);
-  if (!UsableDisk(entry)) {
-    MessageBox(disk::kDiskUnavailableText, kDefaultMessageCaption, ui::kMbOk | ui::kMbIconExclamation);
-    return Refuse();
-  }
-  const std::optional<std::uint32_t> size = useMaximum ? std::nullopt : std::optional<std::uint32_t>(m_requestedMiB);
-  if (!disk::WritePartitionTableForWizard(entry->diskNumber, size, sessions)) return Refuse();
-
-  ShowProgress(20, "Percent Completed ...20%");
-  entry = disk::WaitForTargetLetter(m_targetName, *this);
-  const std::string chosen = ChosenDrive();
-  // Without a free letter to choose, the volume keeps the one Windows gave it.
-  if (entry && entry->volumePath != disk::kNoValue && !chosen.empty()) {
-    disk::ReassignDriveLetter(*entry, chosen, sessions);
-  }
-  ShowProgress(30, "Percent Completed ...30%");
-  if (!disk::StartWizardFormat(*this, *this, m_targetName, sessions)) Refuse();
+  disk::WizardChoice choice;
+  choice.target = m_targetName;
+  choice.useMaximum = m_maxSpace.GetCheck() != 0;
+  choice.sizeText = m_sizeEdit.GetWindowText();
+  choice.fileSystems = FileSystems();
+  choice.drivePath = ChosenDrive();
+  DialogWizardHost host(*this);
+  if (disk::RunPartitionWizard(choice, host, *this) != disk::WizardOutcome::FormatStarted) Refuse();
 }
 
 void CWizardDialog::OnCancel() {

@@ -22,6 +22,9 @@ class CWizardDialog : public CFormatDialogBase {
   // Set when Cancel logged the target out.
   bool TargetLoggedOut = false;
 
+  // A size check's refusal, in its own caption with the exclamation icon.
+  void ShowSizeRefusal(const disk::SizeRefusal& refusal);
+
  private:
   // After a refused or failed step: the buttons back, the progress bar where it was.
   void Refuse();

@@ -57,14 +57,15 @@ int HitTestBarSegments(const std::vector<BarRect>& rects, int x, int y) {
   return hit;
 }
 
-std::string BarSegmentText(const BarSegment& segment) {
+std::string BarSegmentText(const BarSegment& segment, bool unreadable) {
   const float gib = static_cast<float>(segment.length) * (1.0f / 1073741824.0f);
   char text[320];
   if (segment.occupied != 0) {
     std::snprintf(text, sizeof text, " (%s)\n %.2fGB\n %s\n", segment.volumePath.c_str(), static_cast<double>(gib),
                   segment.fileSystem.c_str());
   } else {
-    std::snprintf(text, sizeof text, " \n %.2fGB\n Unallocated\n", static_cast<double>(gib));
+    std::snprintf(text, sizeof text, unreadable ? " \n %.2fGB\n Unreadable\n" : " \n %.2fGB\n Unallocated\n",
+                  static_cast<double>(gib));
   }
   return text;
 }

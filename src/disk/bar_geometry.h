@@ -38,7 +38,8 @@ std::vector<BarRect> LayoutBarSegments(const DiskLayoutView& view, const BarRect
 int HitTestBarSegments(const std::vector<BarRect>& rects, int x, int y);
 
 // " (%s)\n %.2fGB\n %s\n" for a partition, " \n %.2fGB\n Unallocated\n" for free space, with the
-// size in GiB as a single-precision value.
-std::string BarSegmentText(const BarSegment& segment);
+// size in GiB as a single-precision value; " \n %.2fGB\n Unreadable\n" for the one segment of a disk
+// whose partition table cannot be read.
+std::string BarSegmentText(const BarSegment& segment, bool unreadable = false);
 
 }  // namespace sw::disk

@@ -23,11 +23,6 @@ std::string PhysicalDrivePath(std::int32_t disk) {
   return path;
 }
 
-std::int64_t GeometrySize(const DiskGeometry& g) {
-  return static_cast<std::int64_t>(g.BytesPerSector) * static_cast<std::int64_t>(g.SectorsPerTrack) *
-         static_cast<std::int64_t>(g.TracksPerCylinder) * g.Cylinders;
-}
-
 bool QueryGeometry(io::DiskHandle handle, DiskGeometry& geometry) {
   std::uint8_t buffer[kDiskGeometrySize] = {};
   std::uint32_t returned = 0;
@@ -56,38 +51,55 @@ io::DiskHandle OpenDiskForWrite(std::int32_t disk) {
   return io::OpenDisk(PhysicalDrivePath(disk), io::DiskAccess::ReadWrite);
 }
 
-DriveLayout ReadDriveLayoutEx(io::DiskHandle handle, std::size_t bufferSize, bool* callSucceeded) {
-  std::vector<std::uint8_t> buffer(bufferSize, 0);
-  bool ok = io::DeviceIoControl(handle, kIoctlDiskGetDriveLayoutEx, nullptr, 0, buffer.data(),
-                                static_cast<std::uint32_t>(buffer.size()), nullptr);
-  if (!ok) std::fill(buffer.begin(), buffer.end(), 0);
-  if (callSucceeded != nullptr) *callSucceeded = ok;
-  DriveLayout layout;
-  UnpackDriveLayoutEx(buffer.data(), buffer.size(), layout);
-  return layout;
+namespace {
+
+LayoutRead ReadGrowing(io::DiskHandle handle, std::uint32_t code, std::size_t bufferSize) {
+  const bool extended = code == kIoctlDiskGetDriveLayoutEx;
+  LayoutRead read;
+  for (std::size_t size = bufferSize; size <= kMaxLayoutBufferSize; size *= 2) {
+    std::vector<std::uint8_t> buffer(size, 0);
+    std::uint32_t returned = 0;
+    read.error = 0;
+    read.ok = io::DeviceIoControl(handle, code, nullptr, 0, buffer.data(), static_cast<std::uint32_t>(buffer.size()),
+                                  &returned, &read.error);
+    if (read.ok) {
+      // Entries are read up to what Windows said it returned, never beyond.
+      const std::size_t used = returned != 0 && returned <= buffer.size() ? returned : buffer.size();
+      read.ok = extended ? UnpackDriveLayoutEx(buffer.data(), used, read.layout)
+                         : UnpackDriveLayout(buffer.data(), used, read.layout);
+      if (!read.ok) read.layout = DriveLayout{};
+      return read;
+    }
+    if (read.error != io::kErrorInsufficientBuffer && read.error != io::kErrorMoreData) break;
+  }
+  read.layout = DriveLayout{};
+  return read;
 }
 
-DriveLayout ReadDriveLayout(io::DiskHandle handle, LayoutCalls calls, bool* callSucceeded) {
-  if (calls == LayoutCalls::Extended) return ReadDriveLayoutEx(handle, kExtendedLayoutBufferSize, callSucceeded);
-  std::vector<std::uint8_t> buffer(kLegacyLayoutBufferSize, 0);
-  bool ok = io::DeviceIoControl(handle, kIoctlDiskGetDriveLayout, nullptr, 0, buffer.data(),
-                                static_cast<std::uint32_t>(buffer.size()), nullptr);
-  if (!ok) std::fill(buffer.begin(), buffer.end(), 0);
-  if (callSucceeded != nullptr) *callSucceeded = ok;
-  DriveLayout layout;
-  UnpackDriveLayout(buffer.data(), buffer.size(), layout);
-  return layout;
+}  // namespace
+
+LayoutRead ReadLayoutEx(io::DiskHandle handle, std::size_t bufferSize) {
+  return ReadGrowing(handle, kIoctlDiskGetDriveLayoutEx, bufferSize);
+}
+
+LayoutRead ReadLayout(io::DiskHandle handle, LayoutCalls calls) {
+  if (calls == LayoutCalls::Extended) return ReadLayoutEx(handle, kExtendedLayoutBufferSize);
+  return ReadGrowing(handle, kIoctlDiskGetDriveLayout, kLegacyLayoutBufferSize);
 }
 
 bool WriteDriveLayout(io::DiskHandle handle, LayoutCalls calls, const DriveLayout& layout, bool flush) {
   if (calls == LayoutCalls::Legacy) {
-    std::vector<std::uint8_t> buffer = PackDriveLayout(layout, kLegacyLayoutBufferSize);
+    const std::size_t size = std::max(kLegacyLayoutBufferSize,
+                                       kDriveLayoutHeaderSize + layout.entries.size() * kPartitionInformationSize);
+    std::vector<std::uint8_t> buffer = PackDriveLayout(layout, size);
     bool ok = io::DeviceIoControl(handle, kIoctlDiskSetDriveLayout, buffer.data(),
                                   static_cast<std::uint32_t>(buffer.size()), nullptr, 0, nullptr);
     if (flush) io::FlushDisk(handle);
     return ok;
   }
-  std::vector<std::uint8_t> buffer = PackDriveLayoutEx(layout, kExtendedLayoutBufferSize);
+  const std::size_t size = std::max(kExtendedLayoutBufferSize,
+                                     kDriveLayoutExHeaderSize + layout.entries.size() * kPartitionInformationExSize);
+  std::vector<std::uint8_t> buffer = PackDriveLayoutEx(layout, size);
   bool ok = io::DeviceIoControl(handle, kIoctlDiskSetDriveLayoutEx, buffer.data(),
                                 static_cast<std::uint32_t>(buffer.size()), nullptr, 0, nullptr);
   if (flush) io::FlushDisk(handle);
@@ -105,10 +117,14 @@ DiskLayoutRead ReadDiskRegions(std::int32_t disk) {
     io::CloseDisk(handle);
     return result;
   }
-  DriveLayout layout = ReadDriveLayout(handle, calls);
+  result.read = ReadLayout(handle, calls);
   io::CloseDisk(handle);
   result.opened = true;
-  result.regions = ComputeDiskRegions(layout, result.geometry.BytesPerSector, result.roundedSize);
+  // What cannot be read is not free space: the disk is shown as unreadable and nothing is offered.
+  result.unreadable = !result.read.ok || GeometrySize(result.geometry) == 0;
+  if (!result.unreadable) {
+    result.regions = ComputeDiskRegions(result.read.layout, result.geometry.BytesPerSector, result.roundedSize);
+  }
   return result;
 }
 
@@ -117,6 +133,7 @@ DiskLayoutRefresh RefreshDiskLayoutData(std::int32_t disk, const std::vector<Par
   refresh.read = ReadDiskRegions(disk);
   for (const auto& region : refresh.read.regions) refresh.rows.push_back(FormatRegionRow(region));
   refresh.view = BuildLayoutView(disk, refresh.read.regions, volumes);
+  if (refresh.read.unreadable) refresh.view = UnreadableLayoutView(disk, refresh.read.roundedSize);
   return refresh;
 }
 

@@ -2,6 +2,7 @@
 
 #include "disk/disk_layout.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <limits>
 #include <utility>
@@ -21,6 +22,18 @@ bool ValidSpan(const PartitionEntry& e) {
 
 std::int64_t RoundDownToMiB(std::int64_t size) { return (size / kMiB) * kMiB; }
 
+std::int64_t GeometrySize(const DiskGeometry& g) {
+  std::int64_t size = g.Cylinders;
+  if (size <= 0 || g.BytesPerSector == 0 || g.SectorsPerTrack == 0 || g.TracksPerCylinder == 0 ||
+      __builtin_mul_overflow(size, static_cast<std::int64_t>(g.TracksPerCylinder), &size) ||
+      __builtin_mul_overflow(size, static_cast<std::int64_t>(g.SectorsPerTrack), &size) ||
+      __builtin_mul_overflow(size, static_cast<std::int64_t>(g.BytesPerSector), &size)) {
+    return 0;
+  }
+  return size;
+}
+
+
 void SortRegionsByStart(std::vector<DiskRegion>& regions) {
   for (std::size_t i = 0; i < regions.size(); ++i) {
     std::size_t smallest = i;
@@ -33,30 +46,28 @@ void SortRegionsByStart(std::vector<DiskRegion>& regions) {
 
 std::vector<DiskRegion> ComputeDiskRegions(const DriveLayout& layout, std::uint32_t bytesPerSector,
                                            std::int64_t roundedSize) {
+  // Numbers a driver could report beyond every real layout are no partition of ours.
+  constexpr std::uint32_t kLargestNumber = 255;
   std::vector<DiskRegion> regions;
-  const std::size_t examined = layout.entries.size() < kPrimaryEntries ? layout.entries.size() : kPrimaryEntries;
-  for (std::size_t i = 0; i < examined; ++i) {
+  for (std::size_t i = 0; i < layout.entries.size(); ++i) {
     const PartitionEntry& e = layout.entries[i];
-    if (e.PartitionNumber >= 1 && e.PartitionNumber <= 15 && ValidSpan(e)) {
-      DiskRegion r;
-      r.number = static_cast<std::int32_t>(e.PartitionNumber);
-      r.start = e.StartingOffset;
-      r.length = e.PartitionLength;
-      r.end = r.start + r.length;
-      regions.push_back(r);
+    if (e.PartitionNumber >= 1 && e.PartitionNumber <= kLargestNumber && ValidSpan(e)) {
+      regions.push_back(DiskRegion{static_cast<std::int32_t>(e.PartitionNumber), e.StartingOffset, e.PartitionLength,
+                                   e.StartingOffset + e.PartitionLength, i >= kPrimaryEntries});
     }
   }
   SortRegionsByStart(regions);
-  // Extended containers (number 0) are not shown, but their space holds logical drives: the gaps
-  // are measured around them too, so that it is never offered as free.
-  std::vector<DiskRegion> partitions = regions;
+  // The gaps are measured between what the MBR's own four entries hold: its primaries and its
+  // extended containers, whose space holds logical drives and is never offered as free.
+  const std::size_t examined = layout.entries.size() < kPrimaryEntries ? layout.entries.size() : kPrimaryEntries;
+  std::vector<DiskRegion> spans;
   for (std::size_t i = 0; i < examined; ++i) {
     const PartitionEntry& e = layout.entries[i];
-    if (e.PartitionNumber == 0 && ValidSpan(e) && (e.PartitionType == kPartitionExtended || e.PartitionType == kPartitionXint13Extended)) {
-      partitions.push_back(DiskRegion{0, e.StartingOffset, e.PartitionLength, e.StartingOffset + e.PartitionLength});
-    }
+    const bool container = e.PartitionType == kPartitionExtended || e.PartitionType == kPartitionXint13Extended;
+    if (!ValidSpan(e) || e.PartitionLength == 0 || (e.PartitionNumber == 0 && !container)) continue;
+    spans.push_back(DiskRegion{0, e.StartingOffset, e.PartitionLength, e.StartingOffset + e.PartitionLength});
   }
-  SortRegionsByStart(partitions);
+  SortRegionsByStart(spans);
 
   auto addFree = [&](std::int64_t start, std::int64_t end) {
     if (end - start > kMinimumFreeStretchExclusive) regions.push_back(DiskRegion{0, start, end - start, end});
@@ -65,9 +76,14 @@ std::vector<DiskRegion> ComputeDiskRegions(const DriveLayout& layout, std::uint3
   const std::int64_t reservedEnd = kReservedSectors * static_cast<std::int64_t>(bytesPerSector);
   bool startsAtReserve = false;
   for (std::size_t i = 0; i < examined; ++i) startsAtReserve = startsAtReserve || layout.entries[i].StartingOffset == reservedEnd;
-  if (!startsAtReserve) addFree(reservedEnd, partitions.empty() ? roundedSize : partitions.front().start);
-  for (std::size_t i = 0; i + 1 < partitions.size(); ++i) addFree(partitions[i].end, partitions[i + 1].start);
-  if (!partitions.empty()) addFree(partitions.back().end, roundedSize);
+  if (!startsAtReserve) addFree(reservedEnd, spans.empty() ? roundedSize : spans.front().start);
+  // Spans that overlap (a damaged table) leave no gap between them.
+  std::int64_t reached = spans.empty() ? 0 : spans.front().end;
+  for (std::size_t i = 1; i < spans.size(); ++i) {
+    addFree(reached, spans[i].start);
+    reached = std::max(reached, spans[i].end);
+  }
+  if (!spans.empty()) addFree(reached, roundedSize);
 
   SortRegionsByStart(regions);
   return regions;
@@ -103,6 +119,15 @@ DiskLayoutView BuildLayoutView(std::int32_t disk, const std::vector<DiskRegion>&
     }
   }
   view.count = static_cast<std::int32_t>(n);
+  return view;
+}
+
+DiskLayoutView UnreadableLayoutView(std::int32_t disk, std::int64_t roundedSize) {
+  DiskLayoutView view;
+  view.disk = disk;
+  view.unreadable = true;
+  view.count = 1;
+  view.segments[0].length = roundedSize;
   return view;
 }
 

@@ -21,10 +21,11 @@ constexpr std::size_t kMaxBarSegments = 16;
 constexpr std::size_t kPrimaryEntries = 4;
 
 struct DiskRegion {
-  std::int32_t number = 0;  // MBR partition number 1..15; 0 for free space
+  std::int32_t number = 0;  // partition number as Windows gives it (1, 2, ...); 0 for free space
   std::int64_t start = 0;
   std::int64_t length = 0;
   std::int64_t end = 0;     // start + length
+  bool logical = false;     // a logical drive (inside an extended partition), not one of the MBR's four
 };
 
 struct BarSegment {
@@ -39,6 +40,9 @@ struct DiskLayoutView {
   std::int32_t disk = 0;
   std::int32_t count = 0;
   BarSegment segments[kMaxBarSegments];
+  // The disk's partition table could not be read: one segment over the whole disk, which is
+  // neither free space nor a partition, and nothing may be done with it.
+  bool unreadable = false;
 };
 
 // The volume of one partition as the disk inventory knows it.
@@ -58,13 +62,18 @@ struct RegionRow {
 // (size / 1 MiB) * 1 MiB.
 std::int64_t RoundDownToMiB(std::int64_t size);
 
+// The product of the geometry's four values; 0 for a geometry no disk can have (a zero or negative
+// value, or a product beyond 64 bits): such a disk is treated as one that cannot be read.
+std::int64_t GeometrySize(const DiskGeometry& geometry);
+
 // Stable selection sort by start: the earliest region wins ties.
 void SortRegionsByStart(std::vector<DiskRegion>& regions);
 
-// Partitions among the first four entries (number 1..15) and the free gaps longer than
-// kMinimumFreeStretchExclusive: a leading gap from 63 sectors (unless an entry starts exactly
-// there), the gaps between neighbours, and a trailing gap up to `roundedSize`; sorted by start.
-// An extended container is no region of its own but no gap either.
+// The partitions of the layout, primaries and logical drives alike (every entry with a number), and
+// the free gaps longer than kMinimumFreeStretchExclusive between what the MBR holds: a leading gap
+// from 63 sectors (unless one of the first four entries starts exactly there), the gaps between
+// neighbours, and a trailing gap up to `roundedSize`; sorted by start. An extended container is no
+// region of its own, and no gap either: the space inside it belongs to its logical drives.
 std::vector<DiskRegion> ComputeDiskRegions(const DriveLayout& layout, std::uint32_t bytesPerSector,
                                            std::int64_t roundedSize);
 
@@ -75,5 +84,7 @@ RegionRow FormatRegionRow(const DiskRegion& region);
 // the matching inventory entry of `disk`. `count` is the number of regions (capped at 16).
 DiskLayoutView BuildLayoutView(std::int32_t disk, const std::vector<DiskRegion>& regions,
                                const std::vector<PartitionVolume>& volumes);
+// The view of a disk whose partition table cannot be read.
+DiskLayoutView UnreadableLayoutView(std::int32_t disk, std::int64_t roundedSize);
 
 }  // namespace sw::disk

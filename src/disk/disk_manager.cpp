@@ -104,13 +104,13 @@ int ScrollLimit(int barsShown, int clientHeight) {
   return std::max(0, lastBottom + 10 - clientHeight);
 }
 
-std::vector<int> MatchingVolumeRows(const std::vector<VolumeRow>& rows, const std::string& volumePath,
+std::vector<int> MatchingVolumeRows(const VolumeTable& inventory, std::int32_t disk, const std::string& volumePath,
                                     std::int32_t partitionNumber) {
   std::vector<int> matches;
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    const VolumeRow& row = rows[i];
-    if (EqualsIgnoringCase(row[kVolumeColumn], volumePath) &&
-        std::strtol(row[kPartitionColumn].c_str(), nullptr, 10) == partitionNumber) {
+  for (std::size_t i = 0; i < inventory.size(); ++i) {
+    const VolumeRecord& record = inventory[i];
+    if (record.diskNumber == disk && EqualsIgnoringCase(record.volumePath, volumePath) &&
+        std::strtol(record.partitionNumberText.c_str(), nullptr, 10) == partitionNumber) {
       matches.push_back(static_cast<int>(i));
     }
   }

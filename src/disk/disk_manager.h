@@ -73,9 +73,11 @@ int DragTarget(int pos, int previousY, int currentY, int limit);
 // How far wheel and drag may scroll: until the last bar's bottom (and a margin) is in view.
 int ScrollLimit(int barsShown, int clientHeight);
 
-// Rows whose Volume column equals `volumePath` (ignoring case) and whose Partition column, read
-// as a decimal number, equals `partitionNumber`.
-std::vector<int> MatchingVolumeRows(const std::vector<VolumeRow>& rows, const std::string& volumePath,
+// Rows of the volume list (one per record of `inventory`) of disk `disk` whose Volume equals
+// `volumePath` (ignoring case) and whose Partition, read as a decimal number, equals
+// `partitionNumber`: a segment's partition on another disk (a "*" volume, or the same number) is not
+// the one clicked.
+std::vector<int> MatchingVolumeRows(const VolumeTable& inventory, std::int32_t disk, const std::string& volumePath,
                                     std::int32_t partitionNumber);
 
 // The question before Delete: the partition's number, drive path, size and file system, and that

@@ -47,7 +47,8 @@ CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dia
       request, sessions, [&](int percent) { progress.ShowProgress(percent, ProgressText(percent)); });
   if (!table.opened) return CreateOutcome::NotWritten;
   if (!table.written) {
-    dialog.ShowMessage(kReassignLetterErrorText);
+    // Say what failed: a check made at the moment of the write, or Windows refusing the table.
+    dialog.ShowMessage(table.refusal.empty() ? kTableWriteFailedText : table.refusal);
     return CreateOutcome::NotWritten;
   }
   // Number 0 would make the lookups below take any partition of the disk, and the format would
@@ -86,9 +87,9 @@ CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dia
   return CreatePartition(request, dialog, progress, sessions);
 }
 
-bool DeletePartition(std::int32_t disk, std::int32_t number, const std::string& volumePath,
-                     const SessionDisks& sessions, DiskPrompts& prompts, const RandomSource& random) {
-  const bool written = DeletePartitionEntry(disk, number, sessions, prompts, random, [&] {
+bool DeletePartition(std::int32_t disk, const DiskRegion& region, std::uint32_t signature,
+                     const std::string& volumePath, const SessionDisks& sessions, DiskPrompts& prompts) {
+  const bool written = DeletePartitionEntry(disk, region, signature, sessions, prompts, [&] {
     iscsi::RunIfBuilt(iscsi::RemovePersistentDeviceCommand(volumePath));
   });
   if (written) WaitForDiskVolume(disk, 0);

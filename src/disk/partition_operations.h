@@ -44,11 +44,12 @@ CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dia
                               const SessionDisks& sessions);
 CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dialog, const SessionDisks& sessions);
 
-// Delete of partition `number` of `disk`, whose bar segment shows `volumePath`:
-// "iscsicli RemovePersistentDevice " with that path, the entry emptied, then the wait for Windows
-// to settle (WaitForDiskVolume of any partition). False when nothing was written; the command is
-// run only when the table is about to be written.
-bool DeletePartition(std::int32_t disk, std::int32_t number, const std::string& volumePath,
-                     const SessionDisks& sessions, DiskPrompts& prompts, const RandomSource& random = {});
+// Delete of partition `region` of `disk` (read with the disk's `signature`), whose bar segment shows
+// `volumePath`: "iscsicli RemovePersistentDevice " with that path, the entry emptied, then the wait
+// for Windows to settle (WaitForDiskVolume of any partition). False when nothing was written (the
+// checks of DeletePartitionEntry said why); the command is run only when the table is about to be
+// written.
+bool DeletePartition(std::int32_t disk, const DiskRegion& region, std::uint32_t signature,
+                     const std::string& volumePath, const SessionDisks& sessions, DiskPrompts& prompts);
 
 }  // namespace sw::disk

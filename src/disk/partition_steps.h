@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "disk/partition_sizes.h"
 #include "disk/partitions.h"
 #include "disk/volume_format.h"
 #include "disk/volume_inventory.h"
@@ -43,5 +44,36 @@ bool StartWizardFormat(FormatDialog& dialog, PartitionProgress& progress, const 
 // "Waiting for OS to recognize partition" with the dots of a round whose remaining count is
 // `remaining`: "." when it divides by 3, "..." when it leaves 2, ".." when it leaves 1.
 std::string WaitingText(int remaining);
+
+// What the wizard's user chose.
+struct WizardChoice {
+  std::string target;
+  bool useMaximum = true;
+  std::string sizeText;
+  FileSystemChoice fileSystems;
+  std::string drivePath;  // the letter for the volume ("F:\"); empty: the one Windows gives it
+};
+
+// What the wizard's road needs of whoever runs it (the wizard dialog, the command line, the
+// simulated start-up): the progress display and waits, the messages and the one question.
+class WizardHost : public PartitionProgress {
+ public:
+  virtual void ShowRefusal(const SizeRefusal& refusal) = 0;  // its text and caption, exclamation icon
+  virtual void Tell(const std::string& text, RefusalCaption caption, bool exclamation) = 0;  // OK
+  virtual bool ConfirmErase(const std::string& question) = 0;  // the product caption, Yes/No, exclamation
+};
+
+enum class WizardOutcome {
+  Refused,        // a message said why; nothing was written, or the table was and no volume came
+  NotFormatted,   // the table was written; the format was not started (its own message said why)
+  FormatStarted,  // the worker runs; the dialog hears from it
+};
+
+// The partition wizard's road after its first wait and 10%: the target's disk and size checks, the
+// question before anything on the disk is erased, the table on the disk that was asked about
+// (checked again at the moment it is written), 20%, the wait for the volume's letter and the
+// chosen letter, 30%, and StartWizardFormat. One road for the wizard dialog, the command line's
+// "iscsi prepare" and the simulated start-up.
+WizardOutcome RunPartitionWizard(const WizardChoice& choice, WizardHost& host, FormatDialog& dialog);
 
 }  // namespace sw::disk

@@ -2,6 +2,9 @@
 
 #include "disk/partitions.h"
 
+#include "disk/disk_contents.h"
+#include "disk/partition_sizes.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <random>
@@ -23,6 +26,38 @@ RandomSource OrDefault(const RandomSource& random) {
 }
 
 bool IsEmptyTable(const DriveLayout& layout) { return layout.PartitionCount == 0; }
+
+bool Used(const PartitionEntry& e) { return e.PartitionType != kPartitionEntryUnused && e.PartitionLength > 0; }
+
+// [start, end) overlaps a used entry of the whole layout (primaries, containers, logical drives).
+bool OverlapsAnything(const DriveLayout& layout, std::int64_t start, std::int64_t end) {
+  for (const PartitionEntry& e : layout.entries) {
+    if (!Used(e) || e.StartingOffset < 0) continue;
+    const std::int64_t eEnd = e.StartingOffset + e.PartitionLength;
+    if (start < eEnd && e.StartingOffset < end) return true;
+  }
+  return false;
+}
+
+// Whole sectors, each of start and length within what an MBR entry's 32 bits hold.
+bool MbrAddressable(std::int64_t start, std::int64_t length, std::uint32_t bytesPerSector) {
+  if (bytesPerSector == 0 || start < 0 || length <= 0) return false;
+  const auto bps = static_cast<std::int64_t>(bytesPerSector);
+  return start % bps == 0 && length % bps == 0 && static_cast<std::uint64_t>(start / bps) <= kMbrMaxSectors &&
+         static_cast<std::uint64_t>(length / bps) <= kMbrMaxSectors;
+}
+
+std::uint64_t AddressableMiB(std::int64_t start, std::uint32_t bytesPerSector) {
+  const std::uint64_t bytes = kMbrMaxSectors * bytesPerSector;
+  const auto from = static_cast<std::uint64_t>(start);
+  return bytes > from ? (bytes - from) / kMiB : 0;
+}
+
+std::string Format(const char* format, std::int64_t a, const std::string& text = std::string()) {
+  char line[400];
+  std::snprintf(line, sizeof line, format, static_cast<long long>(a), text.c_str());
+  return line;
+}
 
 std::size_t Examined(const DriveLayout& layout) { return std::min(layout.entries.size(), kPrimaryEntries); }
 
@@ -87,13 +122,10 @@ std::vector<std::uint32_t> SignaturesInUse() {
   for (std::int32_t disk = 0; disk < kSignatureScanDisks; ++disk) {
     io::DiskHandle handle = io::OpenDisk(PhysicalDrivePath(disk), io::DiskAccess::Query);
     if (!handle.IsValid()) continue;
-    bool ok = false;
-    DriveLayout layout = ReadDriveLayoutEx(handle, kExtendedLayoutBufferSize, &ok);
-    if (!ok) layout = ReadDriveLayout(handle, LayoutCalls::Legacy, &ok);
+    LayoutRead read = ReadLayoutEx(handle, kExtendedLayoutBufferSize);
+    if (!read.ok) read = ReadLayout(handle, LayoutCalls::Legacy);
     io::CloseDisk(handle);
-    if (ok && layout.PartitionStyle == kPartitionStyleMbr && layout.Signature != 0) {
-      signatures.push_back(layout.Signature);
-    }
+    if (read.IsMbr() && read.layout.Signature != 0) signatures.push_back(read.layout.Signature);
   }
   return signatures;
 }
@@ -102,15 +134,37 @@ std::uint32_t NewDiskSignature(const RandomSource& random) {
   return ChooseDiskSignature(SignaturesInUse(), OrDefault(random));
 }
 
-InitResult EnsureDiskInitialized(SessionDiskHandle& disk, LayoutCalls calls, DriveLayout& layout,
-                                 DiskPrompts& prompts, const RandomSource& random) {
+InitResult EnsureDiskInitialized(SessionDiskHandle& disk, LayoutCalls calls, LayoutRead& read, DiskPrompts& prompts,
+                                 const RandomSource& random) {
+  // What cannot be read is not empty: nothing is written and nobody is asked to initialise it.
+  if (!read.ok) {
+    prompts.Refuse(LayoutUnreadableText(disk.Disk()));
+    disk.Close();
+    return InitResult::Abandon;
+  }
+  DriveLayout& layout = read.layout;
   if (calls == LayoutCalls::Extended && layout.PartitionStyle != kPartitionStyleMbr) {
     prompts.ShowNotHandled();
     disk.Close();
     return InitResult::Abandon;
   }
   if (!IsEmptyTable(layout)) return InitResult::Proceed;
-  if (!prompts.AskInitialize()) {
+  // No table may still mean data: a disk written whole by another system.
+  if (layout.Signature == 0) {
+    DiskGeometry geometry;
+    const RawContents contents = QueryGeometry(disk.Get(), geometry)
+                                     ? ReadRawContents(disk.Disk(), GeometrySize(geometry), geometry.BytesPerSector)
+                                     : RawContents{};
+    if (!contents.read || !contents.description.empty()) {
+      if (!prompts.ConfirmErase(RawDataQuestion(disk.Disk(), contents))) {
+        disk.Close();
+        return InitResult::Abandon;
+      }
+    } else if (!prompts.AskInitialize()) {
+      disk.Close();
+      return InitResult::Abandon;
+    }
+  } else if (!prompts.AskInitialize()) {
     disk.Close();
     return InitResult::Abandon;
   }
@@ -120,8 +174,12 @@ InitResult EnsureDiskInitialized(SessionDiskHandle& disk, LayoutCalls calls, Dri
     fresh.Signature = NewDiskSignature(random);
     fresh.entries.resize(kPrimaryEntries);
     std::vector<std::uint8_t> buffer = PackDriveLayout(fresh, kLegacyLayoutBufferSize);
-    io::DeviceIoControl(disk.Get(), kIoctlDiskSetDriveLayout, buffer.data(),
-                        static_cast<std::uint32_t>(buffer.size()), nullptr, 0, nullptr);
+    if (!io::DeviceIoControl(disk.Get(), kIoctlDiskSetDriveLayout, buffer.data(),
+                             static_cast<std::uint32_t>(buffer.size()), nullptr, 0, nullptr)) {
+      prompts.Refuse(LayoutUnreadableText(disk.Disk()));
+      disk.Close();
+      return InitResult::Abandon;
+    }
     layout = fresh;
     return InitResult::Proceed;
   }
@@ -135,7 +193,12 @@ InitResult EnsureDiskInitialized(SessionDiskHandle& disk, LayoutCalls calls, Dri
     return InitResult::Abandon;
   }
   io::DeviceIoControl(disk.Get(), kIoctlDiskUpdateProperties, nullptr, 0, nullptr, 0, nullptr);
-  layout = ReadDriveLayoutEx(disk.Get(), kExtendedLayoutBufferSize);
+  read = ReadLayoutEx(disk.Get(), kExtendedLayoutBufferSize);
+  if (!read.IsMbr()) {
+    prompts.Refuse(LayoutUnreadableText(disk.Disk()));
+    disk.Close();
+    return InitResult::Abandon;
+  }
   return InitResult::Proceed;
 }
 
@@ -160,7 +223,7 @@ std::uint32_t NextPartitionNumber(const DriveLayout& layout) {
 
 std::size_t CountPartitions(const std::vector<DiskRegion>& regions) {
   return static_cast<std::size_t>(
-      std::count_if(regions.begin(), regions.end(), [](const DiskRegion& r) { return r.number != 0; }));
+      std::count_if(regions.begin(), regions.end(), [](const DiskRegion& r) { return r.number != 0 && !r.logical; }));
 }
 
 AddPreparation PrepareAddPartition(std::int32_t disk, const std::vector<DiskRegion>& regions, int selectedRow,
@@ -177,20 +240,26 @@ AddPreparation PrepareAddPartition(std::int32_t disk, const std::vector<DiskRegi
   SessionDiskHandle handle = OpenSessionDiskForWrite(disk, sessions);
   if (!handle.IsValid()) return result;
   result.diskOpened = true;
-  DriveLayout layout = ReadDriveLayout(handle.Get(), calls);
-  if (EnsureDiskInitialized(handle, calls, layout, prompts, random) == InitResult::Abandon) {
+  LayoutRead read = ReadLayout(handle.Get(), calls);
+  if (EnsureDiskInitialized(handle, calls, read, prompts, random) == InitResult::Abandon) {
     result.outcome = AddOutcome::Abandoned;
     return result;
   }
+  const DriveLayout& layout = read.layout;
   const DiskRegion& region = regions[static_cast<std::size_t>(selectedRow)];
   result.request.availableMiB = static_cast<std::uint32_t>(region.length / kMiB);
   result.request.calls = calls;
   result.request.disk = disk;
   result.request.slot = FindSlot(layout, region.number);
-  if (result.request.slot < 0) return result;  // nothing safe to write into
+  if (result.request.slot < 0) {
+    // Every entry holds a partition or an extended partition: there is no room for another.
+    if (region.number == 0) result.outcome = AddOutcome::TooManyPartitions;
+    return result;
+  }
   result.request.newNumber = NextPartitionNumber(layout);
   result.request.regionStart = region.start;
   result.request.regionLength = region.length;
+  result.request.signature = layout.Signature;
   result.outcome = AddOutcome::Ready;
   return result;
 }
@@ -236,39 +305,90 @@ CreatePartitionResult CreatePartitionTableEntry(const PartitionRequest& request,
   if (!handle.IsValid()) return result;
   result.opened = true;
   const bool extendedPath = request.calls == LayoutCalls::Extended;
-  bool read = false;
-  DriveLayout layout = ReadDriveLayoutEx(handle.Get(), kExtendedLayoutBufferSize, &read);
-  // A failed read is a zeroed table: writing it back with the new entry would erase every other
-  // partition without a word.
-  if (!read || layout.PartitionStyle != kPartitionStyleMbr) return result;
-  if (extendedPath && progress) progress(20);
+  // Everything the Add decided on is checked again now, from a fresh read of the whole layout.
+  LayoutRead read = ReadLayoutEx(handle.Get(), kExtendedLayoutBufferSize);
+  const std::int64_t size = GeometrySize(geometry);
+  const std::int64_t start = request.regionStart;
+  const std::int64_t length = static_cast<std::int64_t>(request.requestedMiB) * kMiB;
+  if (!read.ok || size == 0) {
+    result.refusal = LayoutUnreadableText(request.disk);
+    return result;
+  }
+  DriveLayout& layout = read.layout;
   EnsureFourEntries(layout);
-  FillNewPartitionEntry(layout.entries[static_cast<std::size_t>(request.slot)], request.regionStart,
-                        request.requestedMiB, request.newNumber, geometry.BytesPerSector, extendedPath);
+  const PartitionEntry& slot = layout.entries[static_cast<std::size_t>(request.slot)];
+  const std::int64_t reserved = kReservedSectors * static_cast<std::int64_t>(geometry.BytesPerSector);
+  if (layout.PartitionStyle != kPartitionStyleMbr || layout.Signature != request.signature) {
+    result.refusal = DiskChangedText(request.disk, kAnotherDiskNow);
+  } else if (slot.PartitionType != kPartitionEntryUnused || slot.PartitionNumber != 0) {
+    result.refusal = DiskChangedText(request.disk, kEntryInUseNow);
+  } else if (start < reserved || length <= 0 || start > size - length || OverlapsAnything(layout, start, start + length)) {
+    result.refusal = DiskChangedText(request.disk, kSpaceTakenNow);
+  } else if (!MbrAddressable(start, length, geometry.BytesPerSector)) {
+    result.refusal = MbrLimitText(request.disk, geometry.BytesPerSector, AddressableMiB(start, geometry.BytesPerSector));
+  }
+  if (!result.refusal.empty()) return result;
+  if (extendedPath && progress) progress(20);
+  FillNewPartitionEntry(layout.entries[static_cast<std::size_t>(request.slot)], start, request.requestedMiB,
+                        request.newNumber, geometry.BytesPerSector, extendedPath);
   result.written = WriteDriveLayout(handle.Get(), LayoutCalls::Extended, layout, true);
-  DriveLayout after = ReadDriveLayoutEx(handle.Get(), kExtendedLayoutBufferSize);
-  if (static_cast<std::size_t>(request.slot) < after.entries.size()) {
-    result.partitionNumber = after.entries[static_cast<std::size_t>(request.slot)].PartitionNumber;
+  if (!result.written) {
+    result.refusal = kTableWriteFailedText;
+    return result;
+  }
+  const LayoutRead after = ReadLayoutEx(handle.Get(), kExtendedLayoutBufferSize);
+  if (after.ok && static_cast<std::size_t>(request.slot) < after.layout.entries.size()) {
+    result.partitionNumber = after.layout.entries[static_cast<std::size_t>(request.slot)].PartitionNumber;
   }
   return result;
 }
 
-bool DeletePartitionEntry(std::int32_t disk, std::int32_t number, const SessionDisks& sessions, DiskPrompts& prompts,
-                          const RandomSource& random, const std::function<void()>& beforeWrite) {
-  LayoutCalls calls = ChooseLayoutCalls();
+bool DeletePartitionEntry(std::int32_t disk, const DiskRegion& region, std::uint32_t signature,
+                          const SessionDisks& sessions, DiskPrompts& prompts, const std::function<void()>& beforeWrite) {
+  const LayoutCalls calls = ChooseLayoutCalls();
   DiskGeometry geometry;
-  if (!ReadGeometry(PhysicalDrivePath(disk), geometry)) return false;
+  if (region.number == 0 || !ReadGeometry(PhysicalDrivePath(disk), geometry)) return false;
   SessionDiskHandle handle = OpenSessionDiskForWrite(disk, sessions);
   if (!handle.IsValid()) return false;
-  DriveLayout layout = ReadDriveLayout(handle.Get(), calls);
-  if (EnsureDiskInitialized(handle, calls, layout, prompts, random) == InitResult::Abandon) return false;
+  // The partition the user confirmed must still be the one in the table, on the same disk.
+  LayoutRead read = ReadLayout(handle.Get(), calls);
+  if (!read.ok) {
+    prompts.Refuse(LayoutUnreadableText(disk));
+    return false;
+  }
+  DriveLayout& layout = read.layout;
+  if (calls == LayoutCalls::Extended && layout.PartitionStyle != kPartitionStyleMbr) {
+    prompts.ShowNotHandled();
+    return false;
+  }
+  if (layout.Signature != signature) {
+    prompts.Refuse(DiskChangedText(disk, kAnotherDiskNow));
+    return false;
+  }
+  auto isRegion = [&](const PartitionEntry& e) {
+    return static_cast<std::int64_t>(e.PartitionNumber) == region.number && e.StartingOffset == region.start &&
+           e.PartitionLength == region.length;
+  };
   EnsureFourEntries(layout);
-  // A number the table no longer holds (the view is stale) must not empty some other slot.
-  const int slot = FindSlot(layout, number);
-  if (number == 0 || slot < 0) return false;
+  int slot = -1;
+  for (std::size_t i = 0; i < kPrimaryEntries; ++i) {
+    if (isRegion(layout.entries[i])) slot = static_cast<int>(i);
+  }
+  if (slot < 0) {
+    bool logical = false;
+    for (std::size_t i = kPrimaryEntries; i < layout.entries.size(); ++i) logical = logical || isRegion(layout.entries[i]);
+    prompts.Refuse(logical ? LogicalDriveText(region.number) : DiskChangedText(disk, kPartitionGoneNow));
+    return false;
+  }
   EmptyPartitionEntry(layout.entries[static_cast<std::size_t>(slot)], calls == LayoutCalls::Extended);
   if (beforeWrite) beforeWrite();
-  return WriteDriveLayout(handle.Get(), calls, layout, true);
+  const bool written = WriteDriveLayout(handle.Get(), calls, layout, true);
+  if (!written) prompts.Refuse(LayoutUnreadableText(disk));
+  return written;
+}
+
+std::int64_t WizardPartitionStart(std::uint32_t bytesPerSector) {
+  return kReservedSectors * static_cast<std::int64_t>(bytesPerSector != 0 ? bytesPerSector : 512);
 }
 
 DriveLayout WholeDiskTable(std::int64_t diskSize, std::uint32_t requestedMiB, std::uint32_t bytesPerSector,
@@ -279,10 +399,12 @@ DriveLayout WholeDiskTable(std::int64_t diskSize, std::uint32_t requestedMiB, st
   layout.Signature = signature;
   layout.entries.resize(kPrimaryEntries);
   for (auto& e : layout.entries) e.RewritePartition = 1;
+  const std::int64_t start = WizardPartitionStart(bytesPerSector);
+  const auto sector = static_cast<std::int64_t>(bytesPerSector != 0 ? bytesPerSector : 512);
   PartitionEntry& first = layout.entries[0];
-  first.StartingOffset = kWizardPartitionStart;
-  first.PartitionLength = std::min(static_cast<std::int64_t>(requestedMiB) * kMiB, diskSize - kWizardPartitionStart);
-  first.HiddenSectors = bytesPerSector != 0 ? static_cast<std::uint32_t>(kWizardPartitionStart / bytesPerSector) : 0;
+  first.StartingOffset = start;
+  first.PartitionLength = std::min(static_cast<std::int64_t>(requestedMiB) * kMiB, diskSize - start) / sector * sector;
+  first.HiddenSectors = static_cast<std::uint32_t>(start / sector);
   first.PartitionNumber = 1;
   first.PartitionType = kPartitionIfs;
   first.BootIndicator = 0;
@@ -290,31 +412,90 @@ DriveLayout WholeDiskTable(std::int64_t diskSize, std::uint32_t requestedMiB, st
   return layout;
 }
 
-bool WritePartitionTableForWizard(std::int32_t disk, std::optional<std::uint32_t> requestedMiB,
-                                  const SessionDisks& sessions, const RandomSource& random) {
-  if (!sessions.Contains(disk)) return false;
-  LayoutCalls calls = ChooseLayoutCalls();
-  DiskGeometry geometry;
-  if (!ReadGeometry(PhysicalDrivePath(disk), geometry)) return false;
-  const std::int64_t size = GeometrySize(geometry);
-  // A disk too small for the first partition would get a negative length.
-  if (size <= kWizardPartitionStart) return false;
-  const auto wholeMiB = static_cast<std::uint32_t>(std::min<std::int64_t>(size / kMiB, 0xFFFFFFFFll));
-  std::uint32_t mib = requestedMiB.value_or(wholeMiB);
-  SessionDiskHandle handle = OpenSessionDiskForWrite(disk, sessions);
-  if (!handle.IsValid()) return false;
-  DriveLayout table = WholeDiskTable(size, mib, geometry.BytesPerSector, NewDiskSignature(random));
-  if (calls == LayoutCalls::Legacy) {
-    std::vector<std::uint8_t> buffer = PackDriveLayout(table, kLegacyLayoutBufferSize);
-    io::DeviceIoControl(handle.Get(), kIoctlDiskSetDriveLayout, buffer.data(),
-                        static_cast<std::uint32_t>(buffer.size()), nullptr, 0, nullptr);
-  } else {
-    std::vector<std::uint8_t> buffer = PackDriveLayoutEx(table, kWizardLayoutExBufferSize);
-    io::DeviceIoControl(handle.Get(), kIoctlDiskSetDriveLayoutEx, buffer.data(),
-                        static_cast<std::uint32_t>(buffer.size()), nullptr, 0, nullptr);
-    io::DeviceIoControl(handle.Get(), kIoctlDiskUpdateProperties, nullptr, 0, nullptr, 0, nullptr);
+bool DiskIdentity::operator==(const DiskIdentity& o) const {
+  if (read != o.read || style != o.style || signature != o.signature || entries.size() != o.entries.size()) return false;
+  for (std::size_t i = 0; i < entries.size(); ++i) {
+    const PartitionEntry& a = entries[i];
+    const PartitionEntry& b = o.entries[i];
+    if (a.StartingOffset != b.StartingOffset || a.PartitionLength != b.PartitionLength ||
+        a.PartitionType != b.PartitionType || a.PartitionNumber != b.PartitionNumber) {
+      return false;
+    }
   }
   return true;
+}
+
+DiskIdentity IdentityOf(const LayoutRead& read) {
+  DiskIdentity identity;
+  identity.read = read.ok;
+  if (!read.ok) return identity;
+  identity.style = read.layout.PartitionStyle;
+  identity.signature = read.layout.Signature;
+  identity.entries = read.layout.entries;
+  return identity;
+}
+
+namespace {
+
+// The layout the wizard reads to ask about a disk, and again to check it before writing.
+LayoutRead ReadForWizard(io::DiskHandle handle) {
+  LayoutRead read = ReadLayoutEx(handle, kWizardLayoutExBufferSize);
+  if (!read.ok) read = ReadLayout(handle, LayoutCalls::Legacy);
+  return read;
+}
+
+}  // namespace
+
+WizardWrite WritePartitionTableForWizard(std::int32_t disk, std::optional<std::uint32_t> requestedMiB,
+                                         const SessionDisks& sessions, const DiskIdentity& expected,
+                                         const RandomSource& random) {
+  WizardWrite result;
+  if (!sessions.Contains(disk)) {
+    result.refusal = kDiskUnavailableText;
+    return result;
+  }
+  const LayoutCalls calls = ChooseLayoutCalls();
+  DiskGeometry geometry;
+  const std::int64_t size = ReadGeometry(PhysicalDrivePath(disk), geometry) ? GeometrySize(geometry) : 0;
+  const std::int64_t start = WizardPartitionStart(geometry.BytesPerSector);
+  // A disk too small for the first partition would get a negative length.
+  if (size <= start) {
+    result.refusal = kUnableToPartitionText;
+    return result;
+  }
+  const auto wholeMiB = static_cast<std::uint32_t>(std::min<std::int64_t>(size / kMiB, 0xFFFFFFFFll));
+  const std::uint32_t mib = requestedMiB.value_or(wholeMiB);
+  SessionDiskHandle handle = OpenSessionDiskForWrite(disk, sessions);
+  if (!handle.IsValid()) {
+    result.refusal = kDiskUnavailableText;
+    return result;
+  }
+  // The disk the user was asked about, as it was then: not another disk that took its number, nor
+  // one another program changed since.
+  if (!(IdentityOf(ReadForWizard(handle.Get())) == expected)) {
+    result.refusal = DiskChangedText(disk, kAnotherDiskNow);
+    return result;
+  }
+  DriveLayout table = WholeDiskTable(size, mib, geometry.BytesPerSector, NewDiskSignature(random));
+  const PartitionEntry& first = table.entries[0];
+  if (!MbrAddressable(first.StartingOffset, first.PartitionLength, geometry.BytesPerSector)) {
+    result.refusal = MbrLimitText(disk, geometry.BytesPerSector, AddressableMiB(start, geometry.BytesPerSector));
+    return result;
+  }
+  bool ok = false;
+  if (calls == LayoutCalls::Legacy) {
+    std::vector<std::uint8_t> buffer = PackDriveLayout(table, kLegacyLayoutBufferSize);
+    ok = io::DeviceIoControl(handle.Get(), kIoctlDiskSetDriveLayout, buffer.data(),
+                             static_cast<std::uint32_t>(buffer.size()), nullptr, 0, nullptr);
+  } else {
+    std::vector<std::uint8_t> buffer = PackDriveLayoutEx(table, kWizardLayoutExBufferSize);
+    ok = io::DeviceIoControl(handle.Get(), kIoctlDiskSetDriveLayoutEx, buffer.data(),
+                             static_cast<std::uint32_t>(buffer.size()), nullptr, 0, nullptr);
+    io::DeviceIoControl(handle.Get(), kIoctlDiskUpdateProperties, nullptr, 0, nullptr, 0, nullptr);
+  }
+  result.written = ok;
+  if (!ok) result.refusal = kTableWriteFailedText;
+  return result;
 }
 
 bool LayoutWouldBeErased(const DriveLayout& layout) {
@@ -366,21 +547,69 @@ WizardEraseCheck CheckWizardErase(std::int32_t disk, const std::vector<Partition
   WizardEraseCheck check;
   io::DiskHandle handle = io::OpenDisk(PhysicalDrivePath(disk), io::DiskAccess::Query);
   if (!handle.IsValid()) return check;
-  bool ok = false;
-  DriveLayout layout = ReadDriveLayoutEx(handle, kWizardLayoutExBufferSize, &ok);
-  if (!ok) layout = ReadDriveLayout(handle, LayoutCalls::Legacy, &ok);
+  const LayoutRead read = ReadForWizard(handle);
+  DiskGeometry geometry;
+  const bool sized = QueryGeometry(handle, geometry);
   io::CloseDisk(handle);
-  if (!ok) {
+  check.identity = IdentityOf(read);
+  if (!read.ok) {
     // What cannot be read may still be there: ask rather than assume an empty disk.
-    char line[160];
-    std::snprintf(line, sizeof line, "The partition table of disk %d cannot be read; it may hold partitions.\n", disk);
     check.wouldErase = true;
-    check.question = std::string(line) + kEraseQuestionTail;
+    check.question = std::string(LayoutUnreadableText(disk)).substr(0, LayoutUnreadableText(disk).find('\n')) +
+                     " It may hold partitions.\n" + kEraseQuestionTail;
     return check;
   }
-  check.wouldErase = LayoutWouldBeErased(layout);
-  if (check.wouldErase) check.question = DescribeErasedContents(disk, layout, volumes);
+  check.wouldErase = LayoutWouldBeErased(read.layout);
+  if (check.wouldErase) {
+    check.question = DescribeErasedContents(disk, read.layout, volumes);
+    return check;
+  }
+  // No partition table at all: a disk written whole by another system still holds data.
+  const bool tableless = read.layout.PartitionStyle == kPartitionStyleRaw ||
+                         (read.layout.PartitionCount == 0 && read.layout.Signature == 0);
+  if (tableless) {
+    const RawContents contents =
+        sized ? ReadRawContents(disk, GeometrySize(geometry), geometry.BytesPerSector) : RawContents{};
+    if (!contents.read || !contents.description.empty()) {
+      check.wouldErase = true;
+      check.question = RawDataQuestion(disk, contents);
+    }
+  }
   return check;
+}
+
+std::string RawDataQuestion(std::int32_t disk, const RawContents& contents) {
+  char line[200];
+  if (contents.read) {
+    std::snprintf(line, sizeof line, "Disk %d has no partition table, but it is not empty: it holds %s.\n", disk,
+                  contents.description.c_str());
+  } else {
+    std::snprintf(line, sizeof line, "Disk %d has no partition table, and what it holds cannot be read.\n", disk);
+  }
+  return std::string(line) + kEraseQuestionTail;
+}
+
+std::string LayoutUnreadableText(std::int32_t disk) {
+  return Format("The partition table of disk %lld could not be read.\nNothing was changed.", disk);
+}
+
+std::string DiskChangedText(std::int32_t disk, const std::string& why) {
+  return Format("Disk %lld has changed since it was read: %s\nNothing was changed.", disk, why);
+}
+
+std::string LogicalDriveText(std::int32_t number) {
+  return Format("Partition %lld is a logical drive inside an extended partition; this utility deletes primary "
+                "partitions only.\nNothing was changed.",
+                number);
+}
+
+std::string MbrLimitText(std::int32_t disk, std::uint32_t bytesPerSector, std::uint64_t addressableMiB) {
+  char line[320];
+  std::snprintf(line, sizeof line,
+                "An MBR partition table cannot address disk %d beyond 2^32 sectors of %u bytes.\n"
+                "The partition must end within the first %llu MB from its start.\nNothing was changed.",
+                disk, bytesPerSector, static_cast<unsigned long long>(addressableMiB));
+  return line;
 }
 
 }  // namespace sw::disk

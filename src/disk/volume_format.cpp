@@ -92,10 +92,10 @@ bool FormatCallback(FormatDialogKind kind, int command, void* data) {
     if (data == nullptr) return true;
     const int percent = static_cast<int>(*static_cast<const std::uint32_t*>(data));
     Report(*dialog, percent);
-    if (percent == 100) {
-      EnableOkAndCancel(*dialog);
-      dialog->PostStatus(kFinalizingText);
-    }
+    // At 100 the file system is still being finished: Format and Cancel stay disabled until the
+    // done report (a second Format would rewrite the slot under the volume, Cancel would log the
+    // target out mid-format).
+    if (percent == 100) dialog->PostStatus(kFinalizingText);
     return true;
   }
   if (command == fmt::kCommandDone) {

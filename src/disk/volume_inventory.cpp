@@ -155,8 +155,13 @@ std::vector<iscsi::SessionDevicesRecord> QuerySessions() {
 }  // namespace
 
 std::string CapacityText(std::uint64_t bytes) {
-  const std::uint64_t whole = bytes >> 30;
-  const std::uint64_t hundredths = (((bytes & ((1ull << 30) - 1)) + 6291455ull) * 100ull) >> 30;
+  std::uint64_t whole = bytes >> 30;
+  std::uint64_t hundredths = (((bytes & ((1ull << 30) - 1)) + 6291455ull) * 100ull) >> 30;
+  // Rounded up to a whole gibibyte: carried, so that 2 GiB less a few sectors reads "2.00 Gb".
+  if (hundredths >= 100) {
+    ++whole;
+    hundredths -= 100;
+  }
   char text[48];
   std::snprintf(text, sizeof text, "%llu.%02llu Gb", static_cast<unsigned long long>(whole),
                 static_cast<unsigned long long>(hundredths));

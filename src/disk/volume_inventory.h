@@ -39,8 +39,8 @@ struct VolumeRecord {
 };
 using VolumeTable = std::vector<VolumeRecord>;
 
-// Whole gibibytes, a point, and hundredths that are rounded up from 6291455/2^30 but never carried:
-// 2^30 - 1 bytes reads "0.100 Gb".
+// Whole gibibytes, a point, and hundredths rounded up from 6291455/2^30; hundredths that round up
+// to a whole gibibyte are carried: 2^30 - 1 bytes reads "1.00 Gb".
 std::string CapacityText(std::uint64_t bytes);
 
 // The table for these session devices (the devices of QuerySessionDevices).

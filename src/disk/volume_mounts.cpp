@@ -60,8 +60,15 @@ bool AssignDriveLetter(const VolumeRecord& entry, const std::string& drivePath, 
   return MoveMountPoint(entry, drivePath);
 }
 
-bool MountVolume(const VolumeRecord& entry, const std::string& drivePath, const SessionDisks& sessions) {
-  if (!AssignDriveLetter(entry, drivePath, sessions)) return false;
+bool MountVolume(const VolumeRecord& entry, const std::string& drivePath, const SessionDisks& sessions,
+                 std::string* refusal) {
+  // The row was read when the manager opened: the letter goes to that volume or to none.
+  const std::optional<VolumeRecord> current = FindDiskVolume(entry.diskNumber, entry.partitionNumber);
+  if (!current || current->volumeName != entry.volumeName || entry.partitionNumber <= 0) {
+    if (refusal != nullptr) *refusal = DiskChangedText(entry.diskNumber, kPartitionGoneNow);
+    return false;
+  }
+  if (!AssignDriveLetter(*current, drivePath, sessions)) return false;
   // The entry read before the change still names the old path; the persistent device is the new one.
   auto now = FindDiskVolume(entry.diskNumber, entry.partitionNumber);
   iscsi::RunIfBuilt(iscsi::AddPersistentDeviceCommand(now ? now->volumePath : drivePath));

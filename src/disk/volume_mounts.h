@@ -38,8 +38,11 @@ bool UnmountVolume(const VolumeRecord& row, const SessionDisks& sessions);
 // What the drive selection's OK does: the current mount point (if any) removed and `drivePath` set
 // to the entry's volume. True when the letter was assigned.
 bool AssignDriveLetter(const VolumeRecord& entry, const std::string& drivePath, const SessionDisks& sessions);
-// Mount of one row: AssignDriveLetter, then "iscsicli AddPersistentDevice " with the volume's new
-// drive path. True when the letter was assigned.
-bool MountVolume(const VolumeRecord& entry, const std::string& drivePath, const SessionDisks& sessions);
+// Mount of one row: checked again at the moment of the change (the row's volume is still on that
+// disk and partition; otherwise `refusal` says so and nothing changes), then AssignDriveLetter and
+// "iscsicli AddPersistentDevice " with the volume's new drive path. True when the letter was
+// assigned.
+bool MountVolume(const VolumeRecord& entry, const std::string& drivePath, const SessionDisks& sessions,
+                 std::string* refusal = nullptr);
 
 }  // namespace sw::disk

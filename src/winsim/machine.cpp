@@ -137,6 +137,7 @@ std::vector<LaunchRecord> Programs::Launches() const {
 Processes::~Processes() { WaitForWaiters(); }
 
 void Processes::Reset() {
+  WaitForWaiters();  // the machine's own reset has waited already, before it took the lock
   auto lock = m_.Lock();
   m_launches.clear();
   m_ipconfigMs = m_.GetSettings().ipconfigMs;

@@ -100,7 +100,7 @@ class Processes {
  public:
   explicit Processes(Machine& machine) : m_(machine) {}
   ~Processes();
-  void Reset();  // empties the log, the settings' ipconfig time (the machine waits for the waiters first)
+  void Reset();  // waits for the waiters, empties the log, the settings' ipconfig time
   void Record(const std::string& commandLine);
   std::vector<std::string> Launches() const;
   void SetIpconfigDurationMs(std::uint32_t ms);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -87,8 +88,15 @@ class ScriptedPrompts : public DiskPrompts {
     ++asked;
     return initialize_;
   }
+  void Refuse(const std::string& text) override { refusals.push_back(text); }
+  bool ConfirmErase(const std::string& question) override {
+    questions.push_back(question);
+    return initialize_;
+  }
   int notHandled = 0;
   int asked = 0;
+  std::vector<std::string> refusals;
+  std::vector<std::string> questions;
 
  private:
   bool initialize_;
@@ -145,6 +153,19 @@ class DiskImageTest : public test::MachineTest {
     return CreatePartitionTableEntry(prep.request, sessions);
   }
 
+  // Delete as the manager asks it: the partition numbered `number` as the disk reads now.
+  bool Delete(std::int32_t disk, std::int32_t number, const SessionDisks& sessions, DiskPrompts& prompts) {
+    const DiskLayoutRead read = ReadDiskRegions(disk);
+    for (const DiskRegion& r : read.regions) {
+      if (r.number == number) return DeletePartitionEntry(disk, r, read.read.layout.Signature, sessions, prompts);
+    }
+    return false;
+  }
+  // The wizard's table on the disk as it is now (as a wizard that just asked about it writes it).
+  static bool WizardTable(std::int32_t disk, std::optional<std::uint32_t> mib, const SessionDisks& sessions) {
+    return WritePartitionTableForWizard(disk, mib, sessions, CheckWizardErase(disk, {}).identity).written;
+  }
+
   void Show(const char* step, const std::string& image) {
     const char* show = std::getenv("SW_DISK_SHOW_DUMPS");
     if (show != nullptr && *show == '1') std::printf("--- %s\n%s", step, Dump(image).c_str());
@@ -196,7 +217,7 @@ TEST_F(DiskImageTest, InitialiseAddTwiceDeleteAndWizardTableAsSfdiskReadsThem) {
   EXPECT_EQ(parts[0].size, 50u * 2048);
   EXPECT_EQ(LabelId(image), label);
 
-  ASSERT_TRUE(DeletePartitionEntry(2, 2, kSessions, yes));  // the 30 MiB partition, renumbered 2
+  ASSERT_TRUE(Delete(2, 2, kSessions, yes));  // the 30 MiB partition, renumbered 2
   Show("Delete partition 2", image);
   ASSERT_TRUE(Verify(image));
   parts = Parts(image);
@@ -209,7 +230,7 @@ TEST_F(DiskImageTest, InitialiseAddTwiceDeleteAndWizardTableAsSfdiskReadsThem) {
   EXPECT_NE(check.question.find("Disk 2"), std::string::npos);
   EXPECT_NE(check.question.find("50 MB, NTFS on F:\\"), std::string::npos) << check.question;
   machine.disks.ClearCalls();
-  ASSERT_TRUE(WritePartitionTableForWizard(2, 100000, kSessions));
+  ASSERT_TRUE(WizardTable(2, 100000, kSessions));
   Show("wizard table, 100000 MiB requested", image);
   ASSERT_TRUE(Verify(image));
   parts = Parts(image);
@@ -232,8 +253,8 @@ TEST_F(DiskImageTest, Windows2000UsesTheLegacyCalls) {
   ScriptedPrompts yes(true);
   machine.disks.ClearCalls();
   ASSERT_TRUE(Add(2, 0, 50, kSessions, yes).written);
-  ASSERT_TRUE(DeletePartitionEntry(2, 1, kSessions, yes));
-  ASSERT_TRUE(WritePartitionTableForWizard(2, std::nullopt, kSessions));  // whole MiB of the disk
+  ASSERT_TRUE(Delete(2, 1, kSessions, yes));
+  ASSERT_TRUE(WizardTable(2, std::nullopt, kSessions));  // whole MiB of the disk
   int legacySets = 0;
   for (const auto& call : machine.disks.Calls()) {
     EXPECT_NE(call.code, kIoctlDiskCreateDisk);
@@ -250,26 +271,37 @@ TEST_F(DiskImageTest, Windows2000UsesTheLegacyCalls) {
   EXPECT_NE(LabelId(image), "0x00000000");
 }
 
-// The extended calls initialise with CREATE_DISK when the layout read came back empty.
-TEST_F(DiskImageTest, ExtendedInitialisationCreatesAnMbrDisk) {
-  std::string image = Image("disk2.img", kDiskSize);
+// A layout read that fails is "cannot read", never "empty": nobody is asked to initialise, nothing
+// is written, and the manager shows the disk as unreadable rather than free.
+TEST_F(DiskImageTest, AFailedReadIsNeverAnEmptyDisk) {
+  std::string image = Image("disk2.img", kDiskSize, "label: dos\nsize=20M,type=7\nsize=20M,type=7\n");
   UseDisks({{2, image, kDiskSize, false}});
   ScriptedPrompts yes(true);
+  const std::string before = ReadFile(image);
   DiskLayoutRead read = ReadDiskRegions(2);
-  machine.disks.FailNextLayoutReads(1);
-  AddPreparation prep = PrepareAddPartition(2, read.regions, 0, kSessions, yes);
-  ASSERT_EQ(prep.outcome, AddOutcome::Ready);
-  EXPECT_EQ(yes.asked, 1);
-  EXPECT_EQ(yes.notHandled, 0);
-  ASSERT_TRUE(Verify(image));
-  EXPECT_TRUE(Parts(image).empty());
-  EXPECT_NE(LabelId(image), "0x00000000");
-  prep.request.requestedMiB = 10;
-  ASSERT_TRUE(CreatePartitionTableEntry(prep.request, kSessions).written);
-  ASSERT_EQ(Parts(image).size(), 1u);
-  bool created = false;
-  for (const auto& call : machine.disks.Calls()) created = created || (call.code == kIoctlDiskCreateDisk && call.inSize == 24);
-  EXPECT_TRUE(created);
+  ASSERT_EQ(3u, read.regions.size());
+  machine.disks.ClearCalls();
+  for (const char* legacyOrNot : {"win7", "2000"}) {
+    UseWindows(legacyOrNot);
+    machine.disks.FailNextLayoutReads(1);
+    EXPECT_EQ(AddOutcome::Abandoned, PrepareAddPartition(2, read.regions, 2, kSessions, yes).outcome) << legacyOrNot;
+    machine.disks.FailNextLayoutReads(1);
+    EXPECT_FALSE(DeletePartitionEntry(2, read.regions[0], read.read.layout.Signature, kSessions, yes)) << legacyOrNot;
+    machine.disks.FailNextLayoutReads(1);
+    const DiskLayoutRead unreadable = ReadDiskRegions(2);
+    EXPECT_TRUE(unreadable.unreadable && unreadable.regions.empty()) << legacyOrNot;
+  }
+  UseWindows("win7");
+  machine.disks.FailNextLayoutReads(2);  // the extended and the legacy read of the wizard's check
+  EXPECT_TRUE(CheckWizardErase(2, {}).wouldErase);
+  EXPECT_EQ(0, yes.asked);
+  ASSERT_EQ(4u, yes.refusals.size());
+  EXPECT_NE(std::string::npos, yes.refusals[0].find("could not be read")) << yes.refusals[0];
+  EXPECT_EQ(ReadFile(image), before);
+  for (const auto& call : machine.disks.Calls()) {
+    EXPECT_TRUE(call.code != kIoctlDiskSetDriveLayout && call.code != kIoctlDiskSetDriveLayoutEx &&
+                call.code != kIoctlDiskCreateDisk);
+  }
 }
 
 TEST_F(DiskImageTest, AddRefusesAFifthAndNumbersIntoTheLastUnusedSlot) {
@@ -308,25 +340,169 @@ TEST_F(DiskImageTest, AddRefusesAFifthAndNumbersIntoTheLastUnusedSlot) {
   EXPECT_EQ(yes.asked, 0);
 }
 
-// The extended container's space holds logical drives: it is never offered, never overwritten,
-// and a Delete of a number the table no longer holds empties no other slot.
-TEST_F(DiskImageTest, ExtendedContainersAndStaleNumbersAreLeftAlone) {
-  GTEST_SKIP() << "Windows answers this disk's twelve layout entries only to a buffer that holds them; "
-                  "the 768-byte read fails and reads as an empty disk until the read asks again";
+// A disk with two primaries, an extended partition and two logical drives, as another system made
+// it: Windows reports its twelve entries only to a buffer that holds them, so the read is made
+// again until it fits. Every partition shows; Add into the free primary slot and Delete of a
+// primary leave both logical drives (and their EBRs) exactly as they were; a logical drive or a
+// partition the table no longer holds is never deleted.
+TEST_F(DiskImageTest, LogicalDrivesAreShownAndKeptByAddAndDelete) {
+  const std::string path = dir_ + "/ext.img";
   std::string image = Image("ext.img", kDiskSize,
-                            "label: dos\\nsize=10M,type=7\\nsize=10M,type=7\\nsize=10M,type=7\\nsize=40M,type=5\\n"
-                            "start=65536,size=10M,type=83\\n");
+                            "label: dos\n" + path + "1 : start=2048, size=10M, type=7\n" + path +
+                                "2 : start=22528, size=10M, type=7\n" + path + "3 : start=43008, size=40M, type=5\n" +
+                                path + "5 : size=10M, type=7\n" + path + "6 : size=10M, type=83\n");
   UseDisks({{2, image, kDiskSize, false}});
   ScriptedPrompts yes(true);
+  auto logicalLines = [&] {
+    std::string lines;
+    for (const Part& p : Parts(image)) {
+      if (p.number >= 5) lines += std::to_string(p.number) + ":" + std::to_string(p.start) + "+" + std::to_string(p.size) + ";";
+    }
+    return lines;
+  };
+  const std::string logicals = logicalLines();
+  ASSERT_EQ(2u, std::count(logicals.begin(), logicals.end(), ';')) << Dump(image);
+  Show("before", image);
+
+  for (const char* windows : {"win7", "2000"}) {
+    UseWindows(windows);
+    const DiskLayoutRead read = ReadDiskRegions(2);
+    ASSERT_FALSE(read.unreadable) << windows;
+    std::vector<int> numbers;
+    for (const DiskRegion& r : read.regions) numbers.push_back(r.number);
+    EXPECT_EQ((std::vector<int>{1, 2, 3, 4, 0}), numbers) << windows << ": primaries, logical drives, free space";
+    EXPECT_TRUE(read.regions[2].logical && read.regions[3].logical);
+  }
+  UseWindows("win7");
+
+  // Add into the free primary slot, in the free space after the extended partition.
   DiskLayoutRead read = ReadDiskRegions(2);
-  ASSERT_EQ(read.regions.size(), 4u);
-  EXPECT_EQ(read.regions[3].number, 0);
-  EXPECT_EQ(read.regions[3].start, (63488 + 81920) * 512LL);  // after the container, not inside it
+  AddPreparation prep = PrepareAddPartition(2, read.regions, 4, kSessions, yes);
+  ASSERT_EQ(AddOutcome::Ready, prep.outcome);
+  EXPECT_EQ(3, prep.request.slot);
+  prep.request.requestedMiB = 20;
+  const CreatePartitionResult added = CreatePartitionTableEntry(prep.request, kSessions);
+  ASSERT_TRUE(added.written) << added.refusal;
+  EXPECT_EQ(3u, added.partitionNumber);  // the primaries come first in Windows' numbering
+  Show("after Add", image);
+  ASSERT_TRUE(Verify(image));
+  EXPECT_EQ(logicals, logicalLines());
+
+  // Three primaries and the extended partition fill the table: another primary is refused.
+  read = ReadDiskRegions(2);
+  ASSERT_EQ(0, read.regions.back().number);
+  EXPECT_EQ(AddOutcome::TooManyPartitions,
+            PrepareAddPartition(2, read.regions, static_cast<int>(read.regions.size()) - 1, kSessions, yes).outcome);
+
+  // Delete of a logical drive and of a number the table no longer holds: refused, nothing written.
   const std::string before = ReadFile(image);
-  // Three partitions and a container: the only entry with number 0 is the container.
-  EXPECT_EQ(PrepareAddPartition(2, read.regions, 3, kSessions, yes).outcome, AddOutcome::Stopped);
-  EXPECT_FALSE(DeletePartitionEntry(2, 7, kSessions, yes));
+  DiskRegion logical;
+  for (const DiskRegion& r : read.regions) {
+    if (r.logical) logical = r;
+  }
+  EXPECT_FALSE(DeletePartitionEntry(2, logical, read.read.layout.Signature, kSessions, yes));
+  DiskRegion stale = read.regions[0];
+  stale.number = 7;
+  EXPECT_FALSE(DeletePartitionEntry(2, stale, read.read.layout.Signature, kSessions, yes));
+  ASSERT_EQ(2u, yes.refusals.size());
+  EXPECT_NE(std::string::npos, yes.refusals[0].find("logical drive")) << yes.refusals[0];
   EXPECT_EQ(ReadFile(image), before);
+
+  // Delete of the first primary.
+  ASSERT_TRUE(DeletePartitionEntry(2, read.regions[0], read.read.layout.Signature, kSessions, yes));
+  Show("after Delete of partition 1", image);
+  ASSERT_TRUE(Verify(image));
+  EXPECT_EQ(logicals, logicalLines());
+  EXPECT_EQ(5u, Parts(image).size());  // partitions 2, 3 (extended), 4 and the two logical drives
+}
+
+// Every write is checked again at the moment it happens: a slot taken, space taken or another disk
+// behind the number since the Add read the disk (another program, a second instance, a reconnect)
+// refuses the write and changes nothing.
+TEST_F(DiskImageTest, AChangedDiskBetweenTheDialogAndFormatIsRefused) {
+  std::string image = Image("disk2.img", kDiskSize, "label: dos\nlabel-id: 0x11112222\nsize=20M,type=7\n");
+  UseDisks({{2, image, kDiskSize, false}});
+  ScriptedPrompts yes(true);
+  const DiskLayoutRead read = ReadDiskRegions(2);
+  AddPreparation prep = PrepareAddPartition(2, read.regions, 1, kSessions, yes);
+  ASSERT_EQ(AddOutcome::Ready, prep.outcome);
+  prep.request.requestedMiB = 30;
+  struct Change {
+    const char* what;
+    std::string script;
+    const char* refusal;
+  } changes[] = {
+      {"slot taken", "label: dos\nlabel-id: 0x11112222\nsize=20M,type=7\n" + image + "4 : start=100M, size=10M, type=83\n",
+       kEntryInUseNow},
+      {"space taken", "label: dos\nlabel-id: 0x11112222\nsize=20M,type=7\nsize=20M,type=83\n", kSpaceTakenNow},
+      {"another disk", "label: dos\nlabel-id: 0x33334444\nsize=20M,type=7\n", kAnotherDiskNow},
+  };
+  for (const Change& change : changes) {
+    int status = -1;
+    Shell("printf '" + change.script + "' | sfdisk -q --wipe never '" + image + "' >/dev/null 2>&1", &status);
+    ASSERT_EQ(0, status) << change.what;
+    const std::string before = ReadFile(image);
+    const CreatePartitionResult result = CreatePartitionTableEntry(prep.request, kSessions);
+    EXPECT_FALSE(result.written) << change.what;
+    EXPECT_NE(std::string::npos, result.refusal.find(change.refusal)) << change.what << ": " << result.refusal;
+    EXPECT_EQ(ReadFile(image), before) << change.what;
+    Show(change.what, image);
+  }
+}
+
+// Tables the disk cannot take are refused before anything is written, saying why; a disk with
+// 4096-byte sectors gets a table in its own sectors.
+TEST_F(DiskImageTest, LargeAndFourKilobyteSectorDisks) {
+  const std::uint64_t threeTiB = 3ull << 40;
+  std::string large = Image("large.img", threeTiB);
+  std::string fourK = Image("4k.img", 512ull << 20);
+  winsim::DiskConfig big{2, large, threeTiB, false};
+  winsim::DiskConfig native4k{3, fourK, 512ull << 20, false};
+  native4k.bytesPerSector = 4096;
+  UseDisks({big, native4k});
+  const SessionDisks sessions(std::vector<std::int32_t>{2, 3});
+  const std::string head = "head -c 1048576 '" + large + "' | md5sum";
+  const std::string before = Shell(head);
+  WizardWrite write = WritePartitionTableForWizard(2, std::nullopt, sessions, CheckWizardErase(2, {}).identity);
+  EXPECT_FALSE(write.written);
+  EXPECT_NE(std::string::npos, write.refusal.find("cannot address")) << write.refusal;
+  EXPECT_EQ(Shell(head), before);
+  EXPECT_TRUE(WizardTable(2, 1u << 20, sessions)) << "1 TiB fits in what an MBR addresses";
+
+  ASSERT_TRUE(WizardTable(3, std::nullopt, sessions));
+  // sfdisk counts the image in 512-byte units; the entry holds 4096-byte sectors: 63 of them, then
+  // the geometry's 128520 sectors less those.
+  const std::string dump = Dump(fourK);
+  Show("4096-byte sectors", fourK);
+  EXPECT_NE(std::string::npos, dump.find("4k.img1 : start=          63, size=      128457, type=7")) << dump;
+}
+
+// A disk without a partition table that another system wrote whole still holds data: the wizard
+// asks first, naming what it found, and the legacy Add asks before initialising it.
+TEST_F(DiskImageTest, ATableLessDiskWithAFileSystemIsAskedAbout) {
+  std::string ext4 = Image("ext4.img", kDiskSize);
+  std::string swap = Image("swap.img", kDiskSize);
+  int status = -1;
+  Shell("mkfs.ext4 -q -F '" + ext4 + "' >/dev/null 2>&1 && mkswap '" + swap + "' >/dev/null 2>&1", &status);
+  ASSERT_EQ(0, status);
+  UseDisks({{2, ext4, kDiskSize, false}, {3, swap, kDiskSize, false}});
+  const SessionDisks sessions(std::vector<std::int32_t>{2, 3});
+  const std::string before = ReadFile(ext4);
+  const WizardEraseCheck check = CheckWizardErase(2, {});
+  EXPECT_TRUE(check.wouldErase);
+  EXPECT_NE(std::string::npos, check.question.find("Disk 2 has no partition table, but it is not empty: it holds an "
+                                                   "ext4 file system."))
+      << check.question;
+  EXPECT_NE(std::string::npos, CheckWizardErase(3, {}).question.find("a Linux swap area"));
+
+  UseWindows("2000");  // the legacy calls read no table and would initialise
+  ScriptedPrompts no(false);
+  const DiskLayoutRead read = ReadDiskRegions(2);
+  EXPECT_EQ(AddOutcome::Abandoned, PrepareAddPartition(2, read.regions, 0, sessions, no).outcome);
+  EXPECT_EQ(0, no.asked);
+  ASSERT_EQ(1u, no.questions.size());
+  EXPECT_NE(std::string::npos, no.questions[0].find("ext4"));
+  EXPECT_EQ(ReadFile(ext4), before);
 }
 
 TEST_F(DiskImageTest, DisksOfNoSessionAreNeverWritten) {
@@ -345,8 +521,8 @@ TEST_F(DiskImageTest, DisksOfNoSessionAreNeverWritten) {
     request.regionStart = 200 * kMiB;
     request.requestedMiB = 10;
     EXPECT_FALSE(CreatePartitionTableEntry(request, sessions).opened) << disk;
-    EXPECT_FALSE(DeletePartitionEntry(disk, 1, sessions, yes)) << disk;
-    EXPECT_FALSE(WritePartitionTableForWizard(disk, std::nullopt, sessions)) << disk;
+    EXPECT_FALSE(DeletePartitionEntry(disk, DiskRegion{1, kMiB, 20 * kMiB, 21 * kMiB}, 0, sessions, yes)) << disk;
+    EXPECT_FALSE(WizardTable(disk, std::nullopt, sessions)) << disk;
   }
   EXPECT_EQ(yes.asked, 0);
   EXPECT_EQ(ReadFile(local), localBefore);
@@ -367,7 +543,7 @@ TEST_F(DiskImageTest, GptIsNotHandledAndARefusedInitialisationChangesNothing) {
   ScriptedPrompts no(false);
   DiskLayoutRead read = ReadDiskRegions(2);
   EXPECT_EQ(PrepareAddPartition(2, read.regions, 0, sessions, no).outcome, AddOutcome::Abandoned);
-  EXPECT_FALSE(DeletePartitionEntry(2, 1, sessions, no));
+  EXPECT_FALSE(Delete(2, 1, sessions, no));
   EXPECT_EQ(no.notHandled, 2);
   WizardEraseCheck check = CheckWizardErase(2, {});
   EXPECT_TRUE(check.wouldErase);

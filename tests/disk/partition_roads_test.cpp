@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <map>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -64,6 +65,8 @@ class ScriptedPrompts : public DiskPrompts {
  public:
   void ShowNotHandled() override { ++notHandled; }
   bool AskInitialize() override { return ++asked, true; }
+  // The seeded patterns make a fresh disk one that holds data: the road is asked, and agrees.
+  bool ConfirmErase(const std::string&) override { return ++asked, true; }
   int notHandled = 0;
   int asked = 0;
 };
@@ -150,12 +153,37 @@ class PartitionRoadsTest : public test::MachineTest {
     return dialog.AfterWorker();
   }
 
-  // Seeds `count` 512-byte patterns at random sectors past sector 0.
+  // An extended partition with two logical drives at the end of the disk, as another system made
+  // it; every sector that holds something then is kept as it is (the EBRs).
+  void AddLogicalDrives() {
+    const std::uint64_t start = (size_ / 512) - 120 * 2048;
+    const std::string script = "label: dos\\n" + image_ + "3 : start=" + std::to_string(start) + ", size=100M, type=5\\n" +
+                               image_ + "5 : size=30M, type=7\\n" + image_ + "6 : size=30M, type=83\\n";
+    int status = -1;
+    Shell("printf '" + script + "' | sfdisk -q '" + image_ + "' >/dev/null 2>&1", &status);
+    ASSERT_EQ(0, status);
+    int fd = ::open(image_.c_str(), O_RDONLY);
+    ASSERT_GE(fd, 0);
+    char block[512];
+    for (off_t data = ::lseek(fd, 512, SEEK_DATA); data >= 0; data = ::lseek(fd, data + 512, SEEK_DATA)) {
+      const off_t sector = data / 512 * 512;
+      ASSERT_EQ(static_cast<ssize_t>(sizeof block), ::pread(fd, block, sizeof block, sector));
+      if (std::any_of(block, block + sizeof block, [](char c) { return c != 0; })) {
+        kept_[sector] = std::string(block, sizeof block);
+      }
+      data = sector;
+    }
+    ::close(fd);
+    ASSERT_FALSE(kept_.empty());
+  }
+
+  // Seeds `count` 512-byte patterns at random sectors past sector 0 (never on a kept sector).
   void WritePatterns(std::mt19937_64& rng, int count) {
     int fd = ::open(image_.c_str(), O_WRONLY);
     ASSERT_GE(fd, 0);
     for (int i = 0; i < count; ++i) {
       const std::uint64_t offset = (1 + rng() % (size_ / 512 - 1)) * 512;
+      if (kept_.count(static_cast<std::int64_t>(offset)) != 0) continue;
       char block[512];
       for (std::uint64_t b = 0; b < sizeof block; ++b) block[b] = PatternByte(offset + b);
       ASSERT_EQ(static_cast<ssize_t>(sizeof block), ::pwrite(fd, block, sizeof block, static_cast<off_t>(offset)));
@@ -194,6 +222,11 @@ class PartitionRoadsTest : public test::MachineTest {
           const auto to = std::min<std::int64_t>(at + static_cast<std::int64_t>(n), static_cast<std::int64_t>(p) + 512);
           for (std::int64_t o = from; o < to; ++o) expected[static_cast<std::size_t>(o - at)] = PatternByte(static_cast<std::uint64_t>(o));
         }
+        for (const auto& [sector, bytes] : kept_) {
+          const auto from = std::max<std::int64_t>(at, sector);
+          const auto to = std::min<std::int64_t>(at + static_cast<std::int64_t>(n), sector + 512);
+          for (std::int64_t o = from; o < to; ++o) expected[static_cast<std::size_t>(o - at)] = bytes[static_cast<std::size_t>(o - sector)];
+        }
         auto diff = std::mismatch(got.begin(), got.begin() + static_cast<std::ptrdiff_t>(n), expected.begin());
         if (diff.first != got.begin() + static_cast<std::ptrdiff_t>(n)) changed = at + (diff.first - got.begin());
         at += static_cast<std::int64_t>(n);
@@ -218,6 +251,11 @@ class PartitionRoadsTest : public test::MachineTest {
     }
   }
 
+  // The wizard's table on the disk as it is now (as a wizard that just asked about it writes it).
+  bool WizardTable(std::optional<std::uint32_t> mib, const SessionDisks& sessions) {
+    return WritePartitionTableForWizard(disk_, mib, sessions, CheckWizardErase(disk_, {}).identity).written;
+  }
+
   host::FakeClock clock_;
   ScriptedPrompts prompts_;
   std::string dir_;
@@ -226,6 +264,7 @@ class PartitionRoadsTest : public test::MachineTest {
   std::uint64_t size_ = 0;
   std::vector<std::pair<std::int64_t, std::int64_t>> formatted_;
   std::vector<std::uint64_t> patterns_;
+  std::map<std::int64_t, std::string> kept_;  // sectors that must keep their bytes (EBRs)
 };
 
 std::string FreeLetter(std::mt19937_64& rng) {
@@ -241,7 +280,7 @@ std::string FreeLetter(std::mt19937_64& rng) {
 // with automount off) and registers it; the legacy path shows neither 20 nor 40. A layout that
 // cannot be read is not written back as an empty table.
 TEST_F(PartitionRoadsTest, CreatePartitionReportsMovesTheLetterAndNeverWritesAnUnreadTable) {
-  ASSERT_TRUE(WritePartitionTableForWizard(disk_, 100u, ConnectedSessionDisks()));
+  ASSERT_TRUE(WizardTable(100u, ConnectedSessionDisks()));
   DiskLayoutRead read = ReadDiskRegions(disk_);
   ASSERT_EQ(2u, read.regions.size());
   const std::string before = Shell("sfdisk --dump '" + image_ + "'");
@@ -290,24 +329,36 @@ TEST_F(PartitionRoadsTest, PropertyRandomRoadsKeepTheTableValidAndOtherBytesUnto
   std::printf("property: seed %llu (SW_DISK_PROPERTY_SEED), %d steps\n", seed, steps);
   SCOPED_TRACE("seed " + std::to_string(seed));
   std::mt19937_64 rng(seed);
+  const bool logicals = rng() % 2 == 0;
+  if (logicals) AddLogicalDrives();
   WritePatterns(rng, 256);
+  std::printf("property: %s\n", logicals ? "with an extended partition and two logical drives" : "a fresh disk");
   UseWindows("2000");  // a fresh disk is raw: only the legacy calls offer to initialise it
-  int adds = 0, deletes = 0, mounts = 0, unmounts = 0, sfdiskRuns = 0;
+  int adds = 0, deletes = 0, mounts = 0, unmounts = 0, failedReads = 0, sfdiskRuns = 0;
   const auto started = std::chrono::steady_clock::now();
   for (int step = 0; step < steps; ++step) {
     SCOPED_TRACE("step " + std::to_string(step));
     if (step > 0 && rng() % 4 == 0) UseWindows(rng() % 2 == 0 ? "2000" : "win7");
-    const std::vector<DiskRegion> regions = ReadDiskRegions(disk_).regions;
+    const DiskLayoutRead layoutRead = ReadDiskRegions(disk_);
+    const std::vector<DiskRegion>& regions = layoutRead.regions;
     const std::vector<VolumeRecord> volumes = VolumesOfDisk();
     std::vector<int> freeRows, partitionRows;
-    for (std::size_t i = 0; i < regions.size(); ++i) (regions[i].number == 0 ? freeRows : partitionRows).push_back(static_cast<int>(i));
+    for (std::size_t i = 0; i < regions.size(); ++i) {
+      if (regions[i].number == 0) freeRows.push_back(static_cast<int>(i));
+      if (regions[i].number != 0 && !regions[i].logical) partitionRows.push_back(static_cast<int>(i));
+    }
+    std::size_t entriesUsed = 0;
+    for (std::size_t i = 0; i < 4 && i < layoutRead.read.layout.entries.size(); ++i) {
+      entriesUsed += layoutRead.read.layout.entries[i].PartitionType != 0 ? 1 : 0;
+    }
     std::vector<VolumeRecord> lettered, unlettered;
     for (const auto& v : volumes) (v.volumePath == "*" ? unlettered : lettered).push_back(v);
     std::vector<int> choices;
-    if (!freeRows.empty() && partitionRows.size() < 4) choices.insert(choices.end(), {0, 0});
+    if (!freeRows.empty() && entriesUsed < 4) choices.insert(choices.end(), {0, 0});
     if (!partitionRows.empty()) choices.push_back(1);
     if (!lettered.empty()) choices.push_back(2);
     if (!unlettered.empty()) choices.push_back(3);
+    if (!regions.empty()) choices.push_back(4);
     ASSERT_FALSE(choices.empty());
     const SessionDisks sessions = ConnectedSessionDisks();
     switch (choices[rng() % choices.size()]) {
@@ -331,7 +382,7 @@ TEST_F(PartitionRoadsTest, PropertyRandomRoadsKeepTheTableValidAndOtherBytesUnto
         VolumeTable table;
         BuildVolumeTable(table);
         const std::string path = RefreshDiskLayoutData(disk_, PartitionVolumes(table)).view.segments[row].volumePath;
-        ASSERT_TRUE(DeletePartition(disk_, regions[row].number, path, sessions, prompts_));
+        ASSERT_TRUE(DeletePartition(disk_, regions[row], layoutRead.read.layout.Signature, path, sessions, prompts_));
         EXPECT_EQ("iscsicli RemovePersistentDevice " + path, machine.initiator.ToolRuns().back());
         ++deletes;
         break;
@@ -341,6 +392,22 @@ TEST_F(PartitionRoadsTest, PropertyRandomRoadsKeepTheTableValidAndOtherBytesUnto
         ASSERT_TRUE(UnmountVolume(v, sessions));
         EXPECT_EQ("*", FindDiskVolume(disk_, v.partitionNumber).value().volumePath);
         ++unmounts;
+        break;
+      }
+      case 4: {
+        // A layout read that fails: whatever the operation, nothing is written.
+        const std::uint64_t writes = machine.disks.WritesOf(disk_).count;
+        const int row = static_cast<int>(rng() % regions.size());
+        machine.disks.FailNextLayoutReads(1);
+        if (regions[static_cast<std::size_t>(row)].number == 0) {
+          EXPECT_NE(AddOutcome::Ready, PrepareAddPartition(disk_, regions, row, sessions, prompts_).outcome);
+        } else {
+          EXPECT_FALSE(DeletePartition(disk_, regions[static_cast<std::size_t>(row)], layoutRead.read.layout.Signature,
+                                       "*", sessions, prompts_));
+        }
+        machine.disks.FailNextLayoutReads(0);  // unused when a full table refused before reading
+        EXPECT_EQ(writes, machine.disks.WritesOf(disk_).count);
+        ++failedReads;
         break;
       }
       default: {
@@ -353,14 +420,17 @@ TEST_F(PartitionRoadsTest, PropertyRandomRoadsKeepTheTableValidAndOtherBytesUnto
       }
     }
     ASSERT_TRUE(Verify(image_)) << Shell("sfdisk --dump '" + image_ + "' 2>&1");
-    ASSERT_EQ(SfdiskPartitions(image_), CountPartitions(ReadDiskRegions(disk_).regions));
+    // sfdisk lists the extended partition and its logical drives too; Windows shows every partition.
+    std::size_t shown = 0;
+    for (const DiskRegion& r : ReadDiskRegions(disk_).regions) shown += r.number != 0 ? 1 : 0;
+    ASSERT_EQ(SfdiskPartitions(image_), shown + (logicals ? 1u : 0u));
     ASSERT_EQ(-1, FirstChangedByte());
     sfdiskRuns += 2;
   }
   const double seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
-  std::printf("property: %d steps: %d adds (each formatted), %d deletes, %d mounts, %d unmounts; %d sfdisk runs; "
-              "%zu partitions formatted; %.2f s\n",
-              steps, adds, deletes, mounts, unmounts, sfdiskRuns, formatted_.size(), seconds);
+  std::printf("property: %d steps: %d adds (each formatted), %d deletes, %d mounts, %d unmounts, %d failed reads; "
+              "%d sfdisk runs; %zu partitions formatted; %.2f s\n",
+              steps, adds, deletes, mounts, unmounts, failedReads, sfdiskRuns, formatted_.size(), seconds);
   EXPECT_GT(adds, 0);
 }
 
@@ -371,8 +441,8 @@ TEST_F(PartitionRoadsTest, RecordOfOneDiskThroughEveryOperation) {
   UseWindows("2000");
   {
     SessionDiskHandle handle = OpenSessionDiskForWrite(disk_, sessions);
-    DriveLayout layout = ReadDriveLayout(handle.Get(), LayoutCalls::Legacy);
-    ASSERT_EQ(InitResult::Proceed, EnsureDiskInitialized(handle, LayoutCalls::Legacy, layout, prompts_));
+    LayoutRead read = ReadLayout(handle.Get(), LayoutCalls::Legacy);
+    ASSERT_EQ(InitResult::Proceed, EnsureDiskInitialized(handle, LayoutCalls::Legacy, read, prompts_));
   }
   Record("initialise (Windows 2000 calls)");
   ASSERT_TRUE(Verify(image_));
@@ -382,13 +452,13 @@ TEST_F(PartitionRoadsTest, RecordOfOneDiskThroughEveryOperation) {
   ASSERT_EQ(kFormatSucceededText, Add(1, 200, "G:\\", true).status);
   Record("Add 200 MiB, NTFS, G:");
   ASSERT_EQ(2u, SfdiskPartitions(image_));
-  const DiskRegion first = ReadDiskRegions(disk_).regions[0];
-  ASSERT_TRUE(DeletePartition(disk_, first.number, "F:\\", sessions, prompts_));
+  const DiskLayoutRead before = ReadDiskRegions(disk_);
+  ASSERT_TRUE(DeletePartition(disk_, before.regions[0], before.read.layout.Signature, "F:\\", sessions, prompts_));
   Record("Delete the 100 MiB partition (F:)");
   ASSERT_EQ(1u, SfdiskPartitions(image_));
 
   EXPECT_TRUE(CheckWizardErase(disk_, {}).wouldErase);
-  ASSERT_TRUE(WritePartitionTableForWizard(disk_, std::nullopt, sessions));
+  ASSERT_TRUE(WizardTable(std::nullopt, sessions));
   Record("wizard table, whole disk (the deleted partition's FAT32 is still in its bytes)");
   ASSERT_TRUE(Verify(image_));
   const auto volume = WaitForDiskVolume(disk_, 1);

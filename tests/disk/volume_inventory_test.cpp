@@ -171,9 +171,9 @@ TEST_F(VolumeInventoryTest, ListsTheSessionVolumesThatTheImagesHold) {
   EXPECT_EQ(0, table[1].partitionNumber);
   EXPECT_EQ("3", table[1].diskNumberText);
   EXPECT_EQ("\\\\.\\PhysicalDrive3", table[1].volumeName);
-  // The 1 GiB target less its partial cylinder: 1069286400 bytes, printed uncarried.
+  // The 1 GiB target less its partial cylinder: 1069286400 bytes, which rounds up to 1 GiB.
   EXPECT_EQ(1069286400u, table[1].sizeBytes);
-  EXPECT_EQ("0.100 Gb", table[1].capacityText);
+  EXPECT_EQ("1.00 Gb", table[1].capacityText);
   EXPECT_EQ(kChap, table[1].targetName);
   TargetDiskState() = 0;
   CheckTargetDisk(kChap);
@@ -218,7 +218,7 @@ TEST_F(VolumeInventoryTest, WaitForDiskVolumeSeesTheNewVolumeAfterTheDelay) {
   const int disk = Login(kPlain);
   const SessionDisks sessions = ConnectedSessionDisks();
   machine.volumes.SetArrivalDelay(2500);
-  ASSERT_TRUE(WritePartitionTableForWizard(disk, 64u, sessions));
+  ASSERT_TRUE(WritePartitionTableForWizard(disk, 64u, sessions, CheckWizardErase(disk, {}).identity).written);
   EXPECT_EQ("*", FindDiskVolume(disk, 0).value().volumePath) << "only the no-volume record yet";
 
   auto found = WaitForDiskVolume(disk, 1);
@@ -228,7 +228,7 @@ TEST_F(VolumeInventoryTest, WaitForDiskVolumeSeesTheNewVolumeAfterTheDelay) {
 
   LogoutAll();
   const int again = Login(kPlain);
-  ASSERT_TRUE(WritePartitionTableForWizard(again, 32u, ConnectedSessionDisks()));
+  ASSERT_TRUE(WritePartitionTableForWizard(again, 32u, ConnectedSessionDisks(), CheckWizardErase(again, {}).identity).written);
   machine.volumes.SetArrivalDelay(60000);
   const std::uint32_t before = clock.Now();
   found = WaitForDiskVolume(again, 1);

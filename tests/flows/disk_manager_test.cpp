@@ -12,6 +12,7 @@
 
 #include "app/disk_mgr_dlg.h"
 #include "app/partition_dialog_port.h"
+#include "disk/bar_geometry.h"
 #include "simulated_machine.h"
 #include "disk/volume_io.h"
 #include "fabric/fabric.h"
@@ -203,6 +204,35 @@ TEST_F(DiskManagerFlow, ScrollingMovesTheBarsWithinTheRange) {
     EXPECT_EQ(20, d.ScrollPosition());
     hl::SendUserMessage(d, 0, ui::kWmLButtonUp, 0, ui::MakePoint(5, 380));
     EXPECT_EQ(nullptr, hl::CaptureWindow());
+  });
+}
+
+// Two disks whose partitions look alike (number 1, no letter): a right click selects the row of the
+// clicked disk only. A disk whose table cannot be read shows as unreadable, not as free space, and
+// offers nothing.
+TEST_F(DiskManagerFlow, RowsFollowTheClickedDiskAndAnUnreadableDiskOffersNothing) {
+  PartitionNtfs(Login(1));
+  PartitionNtfs(Login(2));
+  disk::VolumeTable table;
+  disk::BuildVolumeTable(table);
+  for (const auto& v : table) ASSERT_TRUE(disk::volume_io::DeleteMountPoint(v.volumePath));
+  Open([](CDiskMgrDlg& d) {
+    PressSegment(d, 0, ui::kWmRButtonDown);
+    const auto& rows = hl::Control(d, IDC_DISK_VOLUMES)->rows;
+    ASSERT_EQ(2u, rows.size());
+    EXPECT_EQ(ui::kLvisSelected, rows[0].state & ui::kLvisSelected);
+    EXPECT_EQ(0u, rows[1].state & ui::kLvisSelected) << "the other disk's partition 1 is not the one clicked";
+  });
+  machine.disks.FailNextLayoutReads(1);  // the manager's first read, of disk 1
+  Open([this](CDiskMgrDlg& d) {
+    ASSERT_TRUE(d.Bar(1)->Segments().unreadable);
+    EXPECT_NE(std::string::npos, disk::BarSegmentText(d.Bar(1)->Segments().segments[0], true).find("Unreadable"));
+    const std::size_t boxes = hl::MessageBoxes().size(), menus = hl::PopupMenus().size();
+    machine.disks.FailNextLayoutReads(1);  // the click reads the disk again
+    PressSegment(d, 0, ui::kWmRButtonDown);
+    EXPECT_EQ(menus, hl::PopupMenus().size());
+    ASSERT_EQ(boxes + 1, hl::MessageBoxes().size());
+    EXPECT_EQ(disk::LayoutUnreadableText(1), hl::MessageBoxes().back().text);
   });
 }
 

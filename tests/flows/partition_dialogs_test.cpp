@@ -160,7 +160,13 @@ TEST_F(PartitionDialogsFlow, SizeChecksRefuseInOrderBeforeAnythingIsWritten) {
       EXPECT_EQ(0u, machine.disks.WritesOf(disk).count);
     } else {
       // Disk 0 is never written: an accepted size ends at the table write, silently.
-      OpenPartitionDialog(1000, 1, 0, 0, 1, 1 << 20, 1000ll << 20);
+      disk::PartitionRequest request;
+      request.availableMiB = 1000;
+      request.disk = 0;
+      request.newNumber = 1;
+      request.regionStart = 1 << 20;
+      request.regionLength = 1000ll << 20;
+      OpenPartitionDialog(request);
     }
     if (row.text == nullptr) {
       EXPECT_EQ(boxes, hl::MessageBoxes().size());
@@ -247,8 +253,7 @@ TEST_F(PartitionDialogsFlow, PartitionDialogAddsAFormattedFat32Partition) {
     hl::Click(dialog, IDC_FAT32);
     FormatAndWait(dialog);
   });
-  const PartitionDialogResult result = OpenPartitionDialog(r.availableMiB, static_cast<int>(r.calls), r.disk, r.slot,
-                                                           r.newNumber, r.regionStart, r.regionLength);
+  const PartitionDialogResult result = OpenPartitionDialog(r);
   EXPECT_TRUE(result.partitionChanged);
   EXPECT_FALSE(disk::NoFormatCompletedYet.load());
 

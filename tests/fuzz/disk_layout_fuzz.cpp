@@ -22,9 +22,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     } else {
       UnpackDriveLayout(data, size, layout);
     }
-    // Sizes as a disk could report them: up to 2^40 sectors of up to 64 KiB.
-    std::int64_t rounded = RoundDownToMiB(static_cast<std::int64_t>(geometry.Cylinders & 0xFFFFFFFFFFll) * 512);
-    auto regions = ComputeDiskRegions(layout, geometry.BytesPerSector & 0xFFFF, rounded);
+    // The geometry as the driver reported it, unmasked: an impossible one reads as size 0.
+    const std::int64_t rounded = RoundDownToMiB(GeometrySize(geometry));
+    auto regions = ComputeDiskRegions(layout, geometry.BytesPerSector, rounded);
     for (const auto& r : regions) FormatRegionRow(r);
     DiskLayoutView view = BuildLayoutView(1, regions, {{1, 1, "E:\\", "NTFS"}});
     for (const auto& rect : LayoutBarSegments(view, BarRect{0, 0, 415, 80})) (void)rect;

@@ -111,6 +111,14 @@ TEST(CliIscsiNetTest, ConnectPrepareAndDisconnectAcrossRuns) {
   EXPECT_NE(blkid.find("LABEL=\"iSCSI\""), std::string::npos) << blkid;
   EXPECT_EQ(Cli(env, "iscsi prepare cli.disk1 --fs ntfs").status, 1) << "a formatted disk needs --erase";
 
+  // A LUN another host formatted whole (no partition table, an ext4 file system) is data too.
+  const std::string image2 = disks + "/10.77.5.1_iqn.2009-11.com.halden_cli.disk2.img";
+  ASSERT_NE(Shell("mkfs.ext4 -q -F " + image2).find("exit 0"), std::string::npos);
+  const std::string ext4 = Shell("md5sum " + image2);
+  EXPECT_EQ(Cli(env, "iscsi prepare cli.disk2 --fs ntfs").status, 1) << "an ext4 LUN needs --erase";
+  EXPECT_EQ(Shell("md5sum " + image2), ext4);
+  EXPECT_EQ(Cli(env, "iscsi prepare cli.disk2 --fs ntfs --erase").status, 0);
+
   CliRun disconnect = Cli(env, "--json iscsi disconnect cli.disk1");
   ASSERT_EQ(disconnect.status, 0) << disconnect.out;
   EXPECT_FALSE(Json(disconnect).Find("connected")->AsBool());

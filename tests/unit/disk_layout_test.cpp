@@ -167,13 +167,22 @@ TEST(DiskRegions, GapBetweenPartitionsNeedsEightMiB) {
   EXPECT_EQ(overlap.size(), 2u);
 }
 
-TEST(DiskRegions, OnlyTheFirstFourEntriesCount) {
-  DriveLayout layout = MbrLayout({{kMiB, kGiB}, {0, 0}, {0, 0}, {0, 0}, {2 * kGiB, kGiB}});
-  layout.entries[1].PartitionNumber = layout.entries[2].PartitionNumber = layout.entries[3].PartitionNumber = 0;
-  auto regions = ComputeDiskRegions(layout, 512, 4 * kGiB);
-  for (const auto& r : regions) EXPECT_NE(r.number, 5);
-  ASSERT_EQ(regions.size(), 2u);
-  EXPECT_EQ(regions[1].start, kMiB + kGiB);  // the logical drive's space reads as free
+// A disk with an extended partition: its logical drives are partitions of their own, and the space
+// of the extended partition (between and around them) is never offered as free.
+TEST(DiskRegions, LogicalDrivesAreListedAndTheirContainerIsNeverFree) {
+  DriveLayout layout = MbrLayout({{kMiB, kGiB}, {kMiB + kGiB, 2 * kGiB}, {0, 0}, {0, 0},
+                                  {kMiB + kGiB + kMiB, 256 * kMiB}, {0, 0}, {0, 0}, {0, 0}});
+  for (std::size_t i : {2, 3, 5, 6, 7}) layout.entries[i] = PartitionEntry{};  // unused
+  layout.entries[1].PartitionType = kPartitionExtended;  // the container holds the logical drive
+  layout.entries[1].PartitionNumber = 0;
+  layout.entries[4].PartitionNumber = 2;
+  const auto regions = ComputeDiskRegions(layout, 512, 4 * kGiB);
+  ASSERT_EQ(regions.size(), 3u);
+  EXPECT_EQ(regions[0].number, 1);
+  EXPECT_EQ(regions[1].number, 2);
+  EXPECT_EQ(regions[1].start, kMiB + kGiB + kMiB);
+  EXPECT_EQ(regions[2].number, 0);
+  EXPECT_EQ(regions[2].start, kMiB + 3 * kGiB);  // after the container, not inside it
 }
 
 TEST(DiskRegions, DiagnosticRowUsesSixDecimals) {

@@ -12,8 +12,9 @@
 namespace sw::iscsi {
 namespace {
 
-TEST(CapacityText, HundredthsAreRoundedUpButNeverCarried) {
-  EXPECT_EQ("0.100 Gb", disk::CapacityText((1ull << 30) - 1));
+TEST(CapacityText, HundredthsAreRoundedUpAndCarried) {
+  EXPECT_EQ("1.00 Gb", disk::CapacityText((1ull << 30) - 1));
+  EXPECT_EQ("2.00 Gb", disk::CapacityText((2ull << 30) - 32256));  // a whole-disk partition of 2 GiB
   EXPECT_EQ("1.00 Gb", disk::CapacityText(1ull << 30));
   EXPECT_EQ("0.06 Gb", disk::CapacityText(64ull << 20));
   EXPECT_EQ("2.50 Gb", disk::CapacityText(5ull << 29));
@@ -27,7 +28,7 @@ TEST_F(IscsiSim, WizardTableGivesAVolumeTheFormatCanLocate) {
   ASSERT_EQ(0, machine.initiator.AddSendTargetPortal(kDevice));
   ASSERT_TRUE(RunCommand(LoginTargetCommand(kPlain, winsim::kDefaultInitiatorName).value()));
   const disk::SessionDisks sessions = disk::ConnectedSessionDisks();
-  ASSERT_TRUE(disk::WritePartitionTableForWizard(1, 64u, sessions));
+  ASSERT_TRUE(disk::WritePartitionTableForWizard(1, 64u, sessions, disk::CheckWizardErase(1, {}).identity).written);
 
   disk::VolumeTable table;
   disk::BuildVolumeTable(table);

@@ -19,6 +19,7 @@
 #include "disk/volume_inventory.h"
 #include "disk/volume_mounts.h"
 #include "disk/partition_sizes.h"
+#include "disk/partition_steps.h"
 #include "host/clock.h"
 #include "host/initiator_presence.h"
 #include "iscsi/iscsi_name.h"
@@ -397,7 +398,31 @@ int RunDisconnect(Road& road) {
   return kDone;
 }
 
-void Progress(int percent) { std::fprintf(stderr, "Percent Completed ...%d%%\n", percent); }
+// The wizard's road for a terminal: progress and statuses as lines on standard error, messages as
+// lines, and the erase question answered by --erase.
+class ConsoleWizardHost : public disk::WizardHost {
+ public:
+  explicit ConsoleWizardHost(bool erase) : m_erase(erase) {}
+  bool declined = false;
+
+  void ShowProgress(int, const std::string& status) override { ShowStatus(status); }
+  void ShowStatus(const std::string& text) override {
+    if (!text.empty()) std::fprintf(stderr, "%s\n", text.c_str());
+  }
+  void Wait(unsigned ms) override { host::SleepMs(ms); }
+  void ShowRefusal(const disk::SizeRefusal& refusal) override { SayLines(refusal.text); }
+  void Tell(const std::string& text, disk::RefusalCaption, bool) override { SayLines(text); }
+  bool ConfirmErase(const std::string& question) override {
+    if (m_erase) return true;
+    SayLines(question);
+    Say("nothing was written; --erase overwrites the disk");
+    declined = true;
+    return false;
+  }
+
+ private:
+  bool m_erase;
+};
 
 // The drive path the volume is to get: --letter when it is one of the free letters the wizard's
 // combo offers, else the combo's own choice. Empty (after saying why) when there is none.
@@ -427,10 +452,6 @@ std::string ChooseDrivePath(const std::string& letter) {
   return std::string();
 }
 
-bool HasLetter(const std::optional<disk::VolumeRecord>& entry) {
-  return entry && !entry->volumePath.empty() && std::isalpha(static_cast<unsigned char>(entry->volumePath[0]));
-}
-
 int RunPrepare(Road& road) {
   const IscsiOptions& o = road.options;
   const bool ntfs = o.fileSystem == "ntfs";
@@ -442,71 +463,25 @@ int RunPrepare(Road& road) {
     Say("%s is not connected: \"iscsi connect\" it first", Shown(target).c_str());
     return kRefused;
   }
-  // Everything is checked before the disk is written: the disk, the size, the letter, the erase.
-  std::optional<disk::VolumeRecord> entry = TargetVolume(target);
-  if (!entry || entry->diskNumber <= 0) {
-    Say("Unable to partition disk.");
-    return kRefused;
-  }
-  const std::int32_t diskNumber = entry->diskNumber;
-  const std::int64_t diskSize = disk::ReadDiskSize(diskNumber);
-  if (diskSize <= 0) {
-    Say("Unable to partition disk.");
-    return kFailed;
-  }
-  const auto diskMiB = static_cast<std::uint32_t>(std::min<std::int64_t>(diskSize / 1048576, 0xFFFFFFFFll));
-  std::uint32_t requestedMiB = 0;
-  if (auto refusal = disk::CheckWizardSize(o.useMaximum || o.size.empty(), o.size, diskMiB, {ntfs, !ntfs}, requestedMiB)) {
-    SayLines(refusal->text);
-    return kRefused;
-  }
+  // The letter is checked before anything is written; the rest is the wizard's own road.
   const std::string drivePath = ChooseDrivePath(o.letter);
   if (drivePath.empty()) return kRefused;
-  disk::VolumeTable table;
-  disk::BuildVolumeTable(table);
-  const disk::WizardEraseCheck erase = disk::CheckWizardErase(diskNumber, disk::PartitionVolumes(table));
-  if (erase.wouldErase && !o.erase) {
-    SayLines(erase.question);
-    Say("nothing was written; --erase overwrites the disk");
-    return kRefused;
-  }
-
-  Progress(10);
-  const disk::SessionDisks sessions = disk::ConnectedSessionDisks();
-  if (!disk::WritePartitionTableForWizard(diskNumber, requestedMiB, sessions)) {
-    Say("Unable to partition disk. Disk unavailable.");
-    return kFailed;
-  }
-  Progress(20);
-  entry = TargetVolume(target);
-  for (int waits = 0; waits < 10 && !(entry && entry->volumePath != disk::kNoValue); ++waits) {
-    host::SleepMs(1000);
-    entry = TargetVolume(target);
-  }
-  if (HasLetter(entry)) disk::ReassignDriveLetter(*entry, drivePath, sessions);
-  Progress(30);
-  // The wizard's format start: up to 30 rounds for Windows to show the volume with a letter.
-  std::fprintf(stderr, "Percent Completed ... 40%%\nWaiting for OS to recognize partition\n");
-  entry = TargetVolume(target);
-  for (int count = 30; count > 0 && !HasLetter(entry); --count) {
-    host::SleepMs(1000);
-    if ((count - 1) % 3 != 0) entry = TargetVolume(target);
-  }
-  if (!entry) {
-    Say("the new partition did not appear on disk %d", diskNumber);
-    return kFailed;
-  }
-  if (!HasLetter(entry)) {
-    Say("%s", disk::kInvalidVolumeText);
-    return kFailed;
-  }
+  disk::WizardChoice choice;
+  choice.target = target;
+  choice.useMaximum = o.useMaximum || o.size.empty();
+  choice.sizeText = o.size;
+  choice.fileSystems = {ntfs, !ntfs};
+  choice.drivePath = drivePath;
   disk::WizardFormatCompleted.store(false);
+  ConsoleWizardHost host(o.erase);
   ConsoleFormatDialog dialog(ntfs);
-  if (!disk::StartVolumeFormat(dialog, disk::FormatVolume{entry->volumePath, entry->diskNumber}, sessions)) {
-    return kFailed;
-  }
+  std::fprintf(stderr, "Percent Completed ...10%%\n");
+  const disk::WizardOutcome outcome = disk::RunPartitionWizard(choice, host, dialog);
+  if (outcome == disk::WizardOutcome::Refused) return kRefused;
+  if (outcome == disk::WizardOutcome::NotFormatted) return kFailed;
   const bool formatted = dialog.WaitForEnd();
   const std::optional<disk::VolumeRecord> result = TargetVolume(target);
+  const std::int32_t diskNumber = result ? result->diskNumber : -1;
   if (o.json) {
     Print("{\"target\": " + protocol::JsonString(target) + ", \"disk\": " + std::to_string(diskNumber) +
           ", \"formatted\": " + (formatted ? "true" : "false") +
