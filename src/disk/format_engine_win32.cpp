@@ -1,10 +1,13 @@
-// Win32 backend of the format port: "fmifs.dll" loaded at run time, entry points by name, the
-// real FormatEx; no logic here. The library handle is never freed.
+// Win32 backend of the format port: "fmifs.dll" loaded at run time from the system folder by its
+// full path, entry points by name, the real FormatEx; no logic here. The library handle is never
+// freed.
 
 #include <windows.h>
 
 #include <string>
 
+#include "base/system_folder.h"
+#include "base/system_library.h"
 #include "disk/format_engine.h"
 
 namespace sw::disk::fmt {
@@ -31,10 +34,12 @@ std::wstring Wide(const char16_t* text) {
 
 }  // namespace
 
-bool LoadFormatLibrary() { return LoadLibraryA(kFormatLibraryName) != nullptr; }
+bool LoadFormatLibrary() { return base::LoadSystemLibrary(kFormatLibraryName) != nullptr; }
 
 EntryPoint FindFormatEntryPoint(const char* name) {
-  HMODULE module = GetModuleHandleA(kFormatLibraryName);
+  // By the same full path: a module of that name loaded from elsewhere is not ours.
+  const std::string path = base::FileInFolder(base::WindowsSystemFolder(), kFormatLibraryName);
+  HMODULE module = path.empty() ? nullptr : GetModuleHandleA(path.c_str());
   if (module == nullptr) return nullptr;
   return reinterpret_cast<EntryPoint>(GetProcAddress(module, name));
 }

@@ -6,6 +6,7 @@
 #include <mutex>
 #include <thread>
 
+#include "base/system_folder.h"
 #include "host/initiator_presence.h"
 #include "host/module_file.h"
 #include "host/module_file_sim.h"
@@ -50,12 +51,13 @@ Processes& Loaded() {
   return p;
 }
 
-// The program of a command line, without folder and ".exe", lower case.
-std::string ProgramName(const std::vector<std::string>& args) {
-  if (args.empty()) return "";
-  std::string program = LowerAscii(args[0]);
-  std::size_t slash = program.find_last_of("\\/");
-  if (slash != std::string::npos) program = program.substr(slash + 1);
+// The program a full path names, without folder and ".exe", lower case; empty unless it lies in
+// `folder` (compared without letter case), where this simulated Windows keeps it.
+std::string ProgramIn(const std::string& programPath, const std::string& folder) {
+  const std::string path = LowerAscii(programPath);
+  const std::size_t slash = path.find_last_of('\\');
+  if (slash == std::string::npos || path.substr(0, slash) != LowerAscii(folder)) return "";
+  std::string program = path.substr(slash + 1);
   if (program.size() > 4 && program.compare(program.size() - 4, 4, ".exe") == 0) program.resize(program.size() - 4);
   return program;
 }
@@ -68,19 +70,19 @@ void Record(const std::string& commandLine) {
 
 }  // namespace
 
-bool RunHiddenProcess(const std::string& commandLine, std::string& output) {
+bool RunHiddenProcess(const std::string& programPath, const std::string& commandLine, std::string& output) {
   Record(commandLine);
   auto args = SplitCommandLine(commandLine);
-  std::string program = ProgramName(args);
+  const std::string program = ProgramIn(programPath, base::SystemFolder());
   if (program == "iscsicli") {
     std::string printed;
     if (!sim::RunInitiatorTool(args, printed)) return false;
     output += printed;
     return true;
   }
-  if (program == "initiator-2.07-build3640-x86fre") {
-    // The bare name is found by the process search in the program's folder, as on Windows.
-    if (!host::FileExists(host::InstallerPath(host::ModuleFileName()))) return false;
+  const std::string installer = host::InstallerPath(host::ModuleFileName());
+  if (LowerAscii(programPath) == LowerAscii(installer)) {
+    if (!host::FileExists(installer)) return false;
     host::sim::InitiatorInstall install;
     install.serviceInstalled = true;
     install.service.state = host::ServiceState::Running;
@@ -95,9 +97,10 @@ bool RunHiddenProcess(const std::string& commandLine, std::string& output) {
   return false;
 }
 
-bool StartWatchedProcess(const std::string& commandLine, std::function<void(ProcessHandle)> onEnded) {
+bool StartWatchedProcess(const std::string& programPath, const std::string& commandLine,
+                         std::function<void(ProcessHandle)> onEnded) {
   Record(commandLine);
-  if (ProgramName(SplitCommandLine(commandLine)) != "ipconfig") return false;
+  if (ProgramIn(programPath, base::SystemFolder()) != "ipconfig") return false;
   Processes& p = Loaded();
   std::lock_guard<std::mutex> lock(p.mutex);
   auto handle = reinterpret_cast<ProcessHandle>(p.nextHandle++);

@@ -1,9 +1,10 @@
 #pragma once
-// Controls of the simulated process port (process_runner_sim.cpp). The programs it can start:
-//   - "iscsicli": handed to the simulated initiator (initiator_sim.h), which parses the argument
-//     list; it cannot be started when the initiator is not installed;
-//   - "ipconfig": ends after a delay (SEEKWELL_SIM_IPCONFIG_MS on first use, default 300 ms),
-//     measured in real time on the waiter thread;
+// Controls of the simulated process port (process_runner_sim.cpp). The programs it can start, each
+// only from where it lies (the simulated system folder, base/system_folder.h, or beside the program):
+//   - "iscsicli.exe" in the system folder: handed to the simulated initiator (initiator_sim.h),
+//     which parses the argument list; it cannot be started when the initiator is not installed;
+//   - "ipconfig.exe" in the system folder: ends after a delay (SEEKWELL_SIM_IPCONFIG_MS on first
+//     use, default 300 ms), measured in real time on the waiter thread;
 //   - the initiator's installer "Initiator-2.07-build3640-x86fre.exe", when the simulated disk
 //     holds it beside the program (host/module_file_sim.h; SetInstallerAvailable puts it there):
 //     running it installs the initiator (service running, Uninstall entry written);

@@ -1,5 +1,5 @@
 // The real Win32 backends of the process and WMI ports under Wine: RunCommand against a stand-in
-// iscsicli.exe beside this program (found first by the process search), RunAndNotify on Wine's
+// iscsicli.exe in the prefix's system folder (the runner puts it there), RunAndNotify on Wine's
 // ipconfig, and CWmiWrapper against classes Wine's WMI provider has in root\cimv2.
 
 #include <windows.h>
@@ -20,14 +20,14 @@
 namespace sw::iscsi {
 namespace {
 
+// The stand-in's log beside it in the system folder, without its first line (its own path).
 std::vector<std::string> RecordedArguments() {
-  char path[MAX_PATH + 32] = "";
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string p = path;
-  p = p.substr(0, p.rfind('\\') + 1) + "iscsicli_stub.log";
-  std::ifstream in(p, std::ios::binary);
+  char folder[MAX_PATH] = "";
+  GetSystemDirectoryA(folder, MAX_PATH);
+  std::ifstream in(std::string(folder) + "\\iscsicli_stub.log", std::ios::binary);
   std::vector<std::string> args;
   std::string line;
+  std::getline(in, line);
   while (std::getline(in, line)) args.push_back(line);
   return args;
 }
