@@ -1,8 +1,8 @@
 #pragma once
 // Port to Windows' format library: load "fmifs.dll", resolve its entry points by name, call
-// FormatEx. Backends: format_engine_win32.cpp (LoadLibraryA and GetModuleHandleA of the library's
-// full path in the system folder, GetProcAddress, the real FormatEx; the handle is never freed)
-// and format_engine_sim.cpp (a real file system written into the partition's bytes on a simulated
+// FormatEx. Backends: format_engine_win32.cpp (LoadLibraryA of the library's full path in the
+// system folder, GetProcAddress on that handle, the real FormatEx; the handle is never freed) and
+// format_engine_sim.cpp (a real file system written into the partition's bytes on a simulated
 // disk; controls in format_engine_sim.h).
 
 #include <cstdint>

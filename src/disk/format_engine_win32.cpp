@@ -4,9 +4,9 @@
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
-#include "base/system_folder.h"
 #include "base/system_library.h"
 #include "disk/format_engine.h"
 
@@ -17,6 +17,9 @@ namespace {
 using FormatExCallbackWin32 = BOOLEAN(WINAPI*)(int command, DWORD subAction, PVOID actionInfo);
 using FormatExFunction = VOID(WINAPI*)(PWCHAR driveRoot, int mediaType, PWCHAR fileSystem, PWCHAR label,
                                        BOOL quick, ULONG clusterSize, FormatExCallbackWin32 callback);
+
+// Set by the worker that loads the library, read by the next worker too.
+std::atomic<HMODULE> g_library{nullptr};
 
 // FormatEx calls back on the thread that called it, so the callback of the running call is kept
 // per thread and one WINAPI thunk serves every caller.
@@ -34,12 +37,16 @@ std::wstring Wide(const char16_t* text) {
 
 }  // namespace
 
-bool LoadFormatLibrary() { return base::LoadSystemLibrary(kFormatLibraryName) != nullptr; }
+bool LoadFormatLibrary() {
+  HMODULE module = static_cast<HMODULE>(base::LoadSystemLibrary(kFormatLibraryName));
+  if (module != nullptr) g_library.store(module);
+  return module != nullptr;
+}
 
 EntryPoint FindFormatEntryPoint(const char* name) {
-  // By the same full path: a module of that name loaded from elsewhere is not ours.
-  const std::string path = base::FileInFolder(base::WindowsSystemFolder(), kFormatLibraryName);
-  HMODULE module = path.empty() ? nullptr : GetModuleHandleA(path.c_str());
+  // The handle of the library loaded above, not a look-up by name, which could find a module of
+  // that name loaded from elsewhere (and a full path can be redirected on 64-bit Windows).
+  HMODULE module = g_library.load();
   if (module == nullptr) return nullptr;
   return reinterpret_cast<EntryPoint>(GetProcAddress(module, name));
 }
