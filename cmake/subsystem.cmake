@@ -171,8 +171,10 @@ function(sw_link target flavour)
     target_include_directories(${target} PRIVATE ${PROJECT_SOURCE_DIR}/res)
   endif()
   if(SW_WINDOWS)
+    # No import of a library outside the set Windows always takes from its own folder: mpr and
+    # wininet (and wsock32, for its option numbers) are loaded by full path (base/system_library.h).
     target_link_libraries(${target} PRIVATE ws2_32 wsock32 comctl32 ole32 oleaut32 uuid wbemuuid
-      mpr wininet advapi32 user32 gdi32 shell32 version)
+      advapi32 user32 gdi32 shell32 version)
   else()
     target_link_libraries(${target} PRIVATE pthread)
   endif()

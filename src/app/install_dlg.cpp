@@ -39,7 +39,9 @@ void InstallDialog::OnOK() {
   ui::CWnd* mainWindow = m_mainWindow;
   Close();
   mainWindow->ShowWindow(ui::kSwMinimize);
-  iscsi::RunCommand(host::kInstallerFileName);
+  // The installer is meant to lie beside the program: started by that path, with its bare name as
+  // the command line.
+  iscsi::RunProgram(host::InstallerPath(modulePath), host::kInstallerFileName);
   mainWindow->ShowWindow(ui::kSwRestore);
 }
 

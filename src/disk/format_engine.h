@@ -1,8 +1,9 @@
 #pragma once
 // Port to Windows' format library: load "fmifs.dll", resolve its entry points by name, call
-// FormatEx. Backends: format_engine_win32.cpp (LoadLibraryA, GetModuleHandleA, GetProcAddress, the
-// real FormatEx; the handle is never freed) and format_engine_sim.cpp (the simulated machine's
-// fmifs.dll: a real file system written into the partition's bytes on a simulated disk).
+// FormatEx. Backends: format_engine_win32.cpp (LoadLibraryA of the library's full path in the
+// system folder, GetProcAddress on that handle, the real FormatEx; the handle is never freed) and
+// format_engine_sim.cpp (the simulated machine's fmifs.dll: a real file system written into the
+// partition's bytes on a simulated disk).
 
 #include <cstdint>
 
@@ -21,9 +22,10 @@ using FormatCallback = bool (*)(int command, std::uint32_t subAction, void* data
 
 using EntryPoint = void*;
 
-// LoadLibraryA(kFormatLibraryName); false when it cannot be loaded.
+// Loads kFormatLibraryName from the system folder (never by a search, which would look in the
+// program's folder first); false when it cannot be loaded.
 bool LoadFormatLibrary();
-// GetProcAddress(GetModuleHandleA(kFormatLibraryName), name); null when absent.
+// GetProcAddress of `name` in the library loaded above; null when absent.
 EntryPoint FindFormatEntryPoint(const char* name);
 
 // FormatEx(driveRoot, mediaType, fileSystem, label, quick, clusterSize, callback), all texts

@@ -1,10 +1,13 @@
-// Win32 backend of the format port: "fmifs.dll" loaded at run time, entry points by name, the
-// real FormatEx; no logic here. The library handle is never freed.
+// Win32 backend of the format port: "fmifs.dll" loaded at run time from the system folder by its
+// full path, entry points by name, the real FormatEx; no logic here. The library handle is never
+// freed.
 
 #include <windows.h>
 
+#include <atomic>
 #include <string>
 
+#include "base/system_library.h"
 #include "disk/format_engine.h"
 
 namespace sw::disk::fmt {
@@ -14,6 +17,9 @@ namespace {
 using FormatExCallbackWin32 = BOOLEAN(WINAPI*)(int command, DWORD subAction, PVOID actionInfo);
 using FormatExFunction = VOID(WINAPI*)(PWCHAR driveRoot, int mediaType, PWCHAR fileSystem, PWCHAR label,
                                        BOOL quick, ULONG clusterSize, FormatExCallbackWin32 callback);
+
+// Set by the worker that loads the library, read by the next worker too.
+std::atomic<HMODULE> g_library{nullptr};
 
 // FormatEx calls back on the thread that called it, so the callback of the running call is kept
 // per thread and one WINAPI thunk serves every caller.
@@ -31,10 +37,16 @@ std::wstring Wide(const char16_t* text) {
 
 }  // namespace
 
-bool LoadFormatLibrary() { return LoadLibraryA(kFormatLibraryName) != nullptr; }
+bool LoadFormatLibrary() {
+  HMODULE module = static_cast<HMODULE>(base::LoadSystemLibrary(kFormatLibraryName));
+  if (module != nullptr) g_library.store(module);
+  return module != nullptr;
+}
 
 EntryPoint FindFormatEntryPoint(const char* name) {
-  HMODULE module = GetModuleHandleA(kFormatLibraryName);
+  // The handle of the library loaded above, not a look-up by name, which could find a module of
+  // that name loaded from elsewhere (and a full path can be redirected on 64-bit Windows).
+  HMODULE module = g_library.load();
   if (module == nullptr) return nullptr;
   return reinterpret_cast<EntryPoint>(GetProcAddress(module, name));
 }

@@ -1,7 +1,9 @@
 #pragma once
 // The two ways the program runs child processes: RunCommand (synchronous, hidden, output kept only
 // for logout commands in CommandOutput) and RunAndNotify ("ipconfig /all", whose end is announced
-// through a callback that the dialog layer turns into the registered window message).
+// through a callback that the dialog layer turns into the registered window message). The command
+// texts name their program bare ("iscsicli ...", "ipconfig /all"); the program itself is started
+// from the system folder by its full path, never found by a search.
 
 #include <functional>
 #include <optional>
@@ -19,15 +21,23 @@ constexpr const char* kIpconfigCommandLine = "ipconfig /all";
 // before each command. User-interface thread only.
 std::string& CommandOutput();
 
-// True when the child was created (and has ended). When the command line holds "logouttarget"
-// after its first character, everything the child printed is appended to CommandOutput.
+// The full path of the system program a command line names: its first word (up to the first
+// blank) + ".exe" in the system folder. Empty when that word is not a plain file name.
+std::string SystemProgramPath(const std::string& commandLine);
+
+// RunProgram(SystemProgramPath(commandLine), commandLine).
 bool RunCommand(const std::string& commandLine);
+// Runs the program at `programPath` with `commandLine` as its command line. True when the child
+// was created (and has ended); false also for an empty path. When the command line holds
+// "logouttarget" after its first character, everything the child printed is appended to
+// CommandOutput.
+bool RunProgram(const std::string& programPath, const std::string& commandLine);
 // A command line from a template builder, run when the builder accepted its values; false otherwise.
 bool RunIfBuilt(const std::optional<std::string>& commandLine);
 
-// Starts "ipconfig /all"; when it ends, `notify` is called on the waiter thread with the process
-// handle (the receiver closes it with CloseProcessHandle). 1 when started, 0 when not (no call
-// follows then). The caller disables buttons 1030 and 1031 first.
+// Starts "ipconfig /all" (the system folder's ipconfig.exe); when it ends, `notify` is called on
+// the waiter thread with the process handle (the receiver closes it with CloseProcessHandle). 1
+// when started, 0 when not (no call follows then). The caller disables buttons 1030 and 1031 first.
 int RunAndNotify(std::function<void(ProcessHandle)> notify);
 
 }  // namespace sw::iscsi

@@ -1,5 +1,5 @@
-// Win32 backend of the process port: CreateProcessA with an inheritable anonymous pipe, and a
-// waiter thread per watched process; no logic here.
+// Win32 backend of the process port: CreateProcessA of a program given by its full path, with an
+// inheritable anonymous pipe, and a waiter thread per watched process; no logic here.
 
 #include <windows.h>
 
@@ -34,7 +34,8 @@ bool DrainAvailable(HANDLE readEnd, std::string& output) {
 
 }  // namespace
 
-bool RunHiddenProcess(const std::string& commandLine, std::string& output) {
+bool RunHiddenProcess(const std::string& programPath, const std::string& commandLine, std::string& output) {
+  if (programPath.empty()) return false;
   SECURITY_ATTRIBUTES security{};
   security.nLength = sizeof security;
   security.bInheritHandle = TRUE;
@@ -55,8 +56,8 @@ bool RunHiddenProcess(const std::string& commandLine, std::string& output) {
   PROCESS_INFORMATION process{};
   std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
   mutableLine.push_back('\0');
-  if (!CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, TRUE, CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS,
-                      nullptr, nullptr, &startup, &process)) {
+  if (!CreateProcessA(programPath.c_str(), mutableLine.data(), nullptr, nullptr, TRUE,
+                      CREATE_NO_WINDOW | NORMAL_PRIORITY_CLASS, nullptr, nullptr, &startup, &process)) {
     CloseHandle(readEnd);
     CloseHandle(writeEnd);
     return false;
@@ -87,7 +88,9 @@ bool RunHiddenProcess(const std::string& commandLine, std::string& output) {
   return true;
 }
 
-bool StartWatchedProcess(const std::string& commandLine, std::function<void(ProcessHandle)> onEnded) {
+bool StartWatchedProcess(const std::string& programPath, const std::string& commandLine,
+                         std::function<void(ProcessHandle)> onEnded) {
+  if (programPath.empty()) return false;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
@@ -95,8 +98,8 @@ bool StartWatchedProcess(const std::string& commandLine, std::function<void(Proc
   PROCESS_INFORMATION process{};
   std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
   mutableLine.push_back('\0');
-  if (!CreateProcessA(nullptr, mutableLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr, nullptr,
-                      &startup, &process)) {
+  if (!CreateProcessA(programPath.c_str(), mutableLine.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+                      nullptr, &startup, &process)) {
     return false;
   }
   CloseHandle(process.hThread);

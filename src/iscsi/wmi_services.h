@@ -42,7 +42,9 @@ struct WmiValue {
 class WmiObject {
  public:
   virtual ~WmiObject() = default;
-  // False when the object has no such property (or it cannot be read); `value` untouched then.
+  // False when the object has no such property (or it cannot be read); `value` untouched then. A
+  // text that has no exact form in the ANSI code page cannot be read: it is never narrowed to a
+  // look-alike.
   virtual bool Get(const std::string& property, WmiValue& value) const = 0;
 };
 

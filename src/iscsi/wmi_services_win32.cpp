@@ -27,12 +27,28 @@ std::wstring Wide(const std::string& text) {
   return wide;
 }
 
-std::string Narrow(const wchar_t* text, UINT length) {
-  if (text == nullptr || length == 0) return std::string();
-  int bytes = WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), nullptr, 0, nullptr, nullptr);
+// Target names reach WMI from devices. By default the ANSI conversion maps a character the code
+// page lacks to a look-alike ("best fit": a full-width ':' or '.' becomes ':' or '.'), which would
+// turn an invalid name into another, valid one before the name check sees it. So no best fit, and
+// a text that does not convert back to exactly itself has no ANSI form: false.
+bool NarrowExactly(const wchar_t* text, UINT length, std::string& out) {
+  out.clear();
+  if (text == nullptr || length == 0) return true;
+  const int wide = static_cast<int>(length);
+  DWORD flags = WC_NO_BEST_FIT_CHARS;
+  int bytes = WideCharToMultiByte(CP_ACP, flags, text, wide, nullptr, 0, nullptr, nullptr);
+  // UTF-8 (the program's code page where Windows honours the manifest) and a few others refuse
+  // the flag; they have no best fit to avoid.
+  if (bytes == 0 && GetLastError() == ERROR_INVALID_FLAGS) {
+    flags = 0;
+    bytes = WideCharToMultiByte(CP_ACP, flags, text, wide, nullptr, 0, nullptr, nullptr);
+  }
+  if (bytes <= 0) return false;
   std::string narrow(static_cast<std::size_t>(bytes), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, static_cast<int>(length), &narrow[0], bytes, nullptr, nullptr);
-  return narrow;
+  if (WideCharToMultiByte(CP_ACP, flags, text, wide, &narrow[0], bytes, nullptr, nullptr) != bytes) return false;
+  if (Wide(narrow) != std::wstring(text, length)) return false;
+  out = std::move(narrow);
+  return true;
 }
 
 class Bstr {
@@ -62,7 +78,12 @@ class ComObject : public WmiObject {
     WmiValue out;
     out.type = V_VT(&v);
     switch (V_VT(&v)) {
-      case VT_BSTR: out.text = Narrow(V_BSTR(&v), SysStringLen(V_BSTR(&v))); break;
+      case VT_BSTR:
+        if (!NarrowExactly(V_BSTR(&v), SysStringLen(V_BSTR(&v)), out.text)) {
+          VariantClear(&v);
+          return false;
+        }
+        break;
       case VT_BOOL: out.boolean = V_BOOL(&v) != VARIANT_FALSE; break;
       case VT_I4: out.i4 = V_I4(&v); break;
       case VT_UI4: out.ui4 = V_UI4(&v); break;

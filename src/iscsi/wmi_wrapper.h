@@ -50,8 +50,9 @@ class CWmiWrapper {
 
   // "SELECT * FROM " + classAndCondition; one text per object: VT_BSTR the text, VT_BOOL "TRUE" or
   // "FALSE", VT_NULL "NULL", VT_I4 and VT_UI4 their placeholder; other types append nothing and
-  // print "UNHANDLED VARIANT TYPE (n)". An object without the property prints "Get failed on
-  // property 'p'" and is skipped. The query's status, or -1.
+  // print "UNHANDLED VARIANT TYPE (n)". An object without the property, or whose text has no exact
+  // ANSI form (see WmiObject::Get), prints "Get failed on property 'p'" and is skipped. The
+  // query's status, or -1.
   int QueryPropertyList(const std::string& classAndCondition, const std::string& property, TextList& list);
   // One record per portal group of the target, holding the group's last portal. -1 also when the
   // name cannot be put in a query (see wql_queries.h).

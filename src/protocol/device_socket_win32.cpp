@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "base/system_library.h"
 #include "protocol/device_socket.h"
 
 namespace sw::protocol {
@@ -36,7 +37,7 @@ class Win32DeviceSocketPort final : public DeviceSocketPort {
   bool Startup() override {
     // The import libraries of ws2_32 and wsock32 both export setsockopt and the link order picks
     // one; take the 1.1 entry point by name so the option numbers above mean what they say.
-    wsock32_ = LoadLibraryA("wsock32.dll");
+    wsock32_ = static_cast<HMODULE>(base::LoadSystemLibrary("wsock32.dll"));
     if (wsock32_ != nullptr) {
       setSockOpt_ = reinterpret_cast<SetSockOptFn>(
           reinterpret_cast<void*>(GetProcAddress(wsock32_, "setsockopt")));

@@ -1,6 +1,7 @@
 // The real Win32 backends of the process and WMI ports under Wine: RunCommand against a stand-in
-// iscsicli.exe beside this program (found first by the process search), RunAndNotify on Wine's
-// ipconfig, and CWmiWrapper against classes Wine's WMI provider has in root\cimv2.
+// iscsicli.exe in the prefix's system folder (the runner puts it there), RunAndNotify on Wine's
+// ipconfig, and CWmiWrapper against classes Wine's WMI provider has in root\cimv2, including a
+// text with no exact ANSI form.
 
 #include <windows.h>
 #include <objbase.h>
@@ -20,14 +21,14 @@
 namespace sw::iscsi {
 namespace {
 
+// The stand-in's log beside it in the system folder, without its first line (its own path).
 std::vector<std::string> RecordedArguments() {
-  char path[MAX_PATH + 32] = "";
-  GetModuleFileNameA(nullptr, path, MAX_PATH);
-  std::string p = path;
-  p = p.substr(0, p.rfind('\\') + 1) + "iscsicli_stub.log";
-  std::ifstream in(p, std::ios::binary);
+  char folder[MAX_PATH] = "";
+  GetSystemDirectoryA(folder, MAX_PATH);
+  std::ifstream in(std::string(folder) + "\\iscsicli_stub.log", std::ios::binary);
   std::vector<std::string> args;
   std::string line;
+  std::getline(in, line);
   while (std::getline(in, line)) args.push_back(line);
   return args;
 }
@@ -107,6 +108,39 @@ TEST(WmiWrapperWin32, VariantRulesOnWineClasses) {
   // ExecQuery: the status may be 0, the list stays as it was.
   wmi.QueryPropertyList("Win32_NoSuchClass", "Caption", list);
   EXPECT_EQ(3u, list.size());
+}
+
+// A name that best-fit narrowing would turn into another, valid one ("halden\uFF1Anas2" into
+// "halden:nas2") is dropped from the list; a plain name beside it stays. The names are the
+// captions of two processes, this one and a suspended copy of it under the full-width name.
+TEST(WmiWrapperWin32, TextWithoutExactAnsiFormIsDropped) {
+  wchar_t self[MAX_PATH] = L"";
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  wchar_t folder[MAX_PATH] = L"";
+  GetTempPathW(MAX_PATH, folder);
+  const std::wstring copy = std::wstring(folder) + L"iqn.2009-11.com.halden\xFF1Anas2.exe";
+  ASSERT_TRUE(CopyFileW(self, copy.c_str(), FALSE));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION process{};
+  std::wstring line = L"\"" + copy + L"\"";
+  ASSERT_TRUE(CreateProcessW(copy.c_str(), &line[0], nullptr, nullptr, FALSE, CREATE_SUSPENDED, nullptr, nullptr,
+                             &startup, &process));
+  CWmiWrapper wmi("cimv2");
+  TextList list;
+  testing::internal::CaptureStdout();
+  const std::string condition = "Win32_Process WHERE ProcessId = " + std::to_string(GetCurrentProcessId()) +
+                                " OR ProcessId = " + std::to_string(process.dwProcessId);
+  const int status = wmi.QueryPropertyList(condition, "Caption", list);
+  const std::string printed = testing::internal::GetCapturedStdout();
+  TerminateProcess(process.hProcess, 0);
+  WaitForSingleObject(process.hProcess, 10000);
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  DeleteFileW(copy.c_str());
+  EXPECT_GE(status, 0);
+  EXPECT_EQ(TextList{"iscsi_win32_tests.exe"}, list);
+  EXPECT_EQ("Get failed on property 'Caption'\n", printed);
 }
 
 // Wine has no initiator: root\wmi connects, and its missing classes give empty lists, which the

@@ -1,7 +1,7 @@
-// A stand-in for the initiator's command-line tool in the Wine tests: writes its arguments, one
-// per line, to iscsicli_stub.log beside itself, then prints a numbered pattern whose length is
-// the number after "--print" among its arguments (default 0) to standard output, and a last line
-// to standard error.
+// A stand-in for the initiator's command-line tool in the Wine tests, placed in the prefix's system
+// folder: writes "program: " and its own path, then its arguments, one per line, to
+// iscsicli_stub.log beside itself, then prints a numbered pattern whose length is the number after
+// "--print" among its arguments (default 0) to standard output, and a last line to standard error.
 
 #include <windows.h>
 
@@ -10,14 +10,17 @@
 #include <cstring>
 
 int main(int argc, char** argv) {
-  char path[MAX_PATH + 32] = "";
-  DWORD length = GetModuleFileNameA(nullptr, path, MAX_PATH);
+  char self[MAX_PATH] = "";
+  DWORD length = GetModuleFileNameA(nullptr, self, MAX_PATH);
   if (length == 0 || length >= MAX_PATH) return 2;
+  char path[MAX_PATH + 32] = "";
+  std::strcpy(path, self);
   char* slash = std::strrchr(path, '\\');
   if (!slash) return 2;
   std::strcpy(slash + 1, "iscsicli_stub.log");
   std::FILE* log = std::fopen(path, "wb");
   if (!log) return 3;
+  std::fprintf(log, "program: %s\n", self);
   long bytes = 0;
   for (int i = 1; i < argc; ++i) {
     std::fprintf(log, "%s\n", argv[i]);
