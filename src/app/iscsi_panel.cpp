@@ -229,8 +229,8 @@ void IscsiPanel::RunChapDialog(const std::string& user, const std::string& secre
     target = m_targets.TargetNames[static_cast<std::size_t>(selected)];
   }
   // Credentials that could not stand in the command line can never be typed to any effect.
-  if (!iscsi::IsSafeChapValue(user) || !iscsi::IsSafeChapValue(iscsi::DecodeBase64(secretBase64))) {
-    Dialog().MessageBox(iscsi::kChapDeviceValueRefusedMessage, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
+  if (const char* refusal = iscsi::ChapDeviceValueRefusal(user, iscsi::DecodeBase64(secretBase64))) {
+    Dialog().MessageBox(refusal, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
     m_login.ChapLoginResult = 0;
     return;
   }
