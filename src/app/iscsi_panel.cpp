@@ -350,10 +350,15 @@ std::vector<std::string> IscsiPanel::TargetRowStatuses() const {
 }
 
 void IscsiPanel::LogoutSelectedTarget() {
+  bool done;
   {
     iscsi::CWmiWrapper wmi;
     iscsi::LogoutContext context = MakeLogoutContext(Dialog(), wmi, m_selection.SelectedDeviceIp());
-    iscsi::LogoutTargetOfRow(m_targetList.GetNextItem(-1, ui::kLvniSelected), m_targets.TargetNames, context);
+    done = iscsi::LogoutTargetOfRow(m_targetList.GetNextItem(-1, ui::kLvniSelected), m_targets.TargetNames, context);
+  }
+  // As Connect does: a Disconnect that could not act says why.
+  if (!done) {
+    Dialog().MessageBox(iscsi::kInvalidTargetNameMessage, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
   }
   m_targetList.SetRedraw(false);
   StartTargetTimer();

@@ -11,6 +11,7 @@
 #include "app/seekwell_app.h"
 #include "app/seekwell_dlg.h"
 #include "iscsi/command_lines.h"
+#include "iscsi/iscsi_name.h"
 #include "iscsi/target_list.h"
 #include "peer_device_port.h"
 #include "protocol/protocol_state.h"
@@ -309,6 +310,33 @@ TEST_F(LanPanelFlow, DisconnectLogsTheSelectedTargetOutAndRefreshesTheListByTime
     EXPECT_EQ(hl::WindowOf(dlg.GetSafeHwnd())->timers.count(kTimerIscsi), 1u) << "the refresh is started";
     EXPECT_TRUE(hl::Enabled(dlg, IDC_TARGET_CONNECT));
     EXPECT_TRUE(hl::Enabled(dlg, IDC_MANAGEMENT));
+  });
+}
+
+// A session the initiator reports for a name outside the iSCSI grammar (made by another tool): its
+// Disconnect cannot act, and says why as Connect does.
+TEST_F(LanPanelFlow, DisconnectOfATargetWhoseNameFailsTheCheckSaysWhy) {
+  const std::string bad = "iqn.2009-11.com.halden:open_disk1";
+  std::string fabric = kFabric;
+  fabric.replace(fabric.find("open.disk1"), 10, "open_disk1");
+  ASSERT_TRUE(share::sim::SetFabricText(fabric));
+  iscsi::CWmiWrapper wmi;
+  ASSERT_EQ(0, iscsi::AddDevicePortal(wmi, "10.77.0.11"));
+  std::string output;
+  iscsi::sim::RunInitiatorTool(iscsi::SplitCommandLine("iscsicli logintarget " + bad + " t * * " +
+                                                       iscsi::sim::kDefaultInitiatorName +
+                                                       " * * * * * * * * * * * * 0"),
+                               output);
+  ASSERT_EQ(1u, iscsi::sim::Snapshot().sessions.size()) << output;
+  RunApp([&](CSeekwellDlg& dlg) {
+    ShowTargetsOf(dlg, "NAS-OPEN");
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_TARGET_LIST, 0));
+    ASSERT_EQ(hl::Text(dlg, IDC_TARGET_CONNECT), "Disconnect");
+    ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
+    ASSERT_EQ(1u, hl::MessageBoxes().size());
+    EXPECT_EQ(iscsi::kInvalidTargetNameMessage, hl::MessageBoxes()[0].text);
+    EXPECT_EQ("Corvane's Halden Seekwell", hl::MessageBoxes()[0].caption);
+    EXPECT_EQ(1u, iscsi::sim::Snapshot().sessions.size());
   });
 }
 
