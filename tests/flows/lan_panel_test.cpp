@@ -134,6 +134,14 @@ const Refusal kRefusals[] = {
     {{224, 0, 0, 1}, kMask, kGateway,
      "Ip address and the multicast address have the same address. Please modify the ip address.", "Warning",
      kWarning, 0, 0},
+    // No other multicast address (the request builder would refuse it unsent), nor a reserved one
+    // (no host could reach the device there).
+    {{239, 1, 2, 3}, kMask, kGateway,
+     "Ip address and the multicast address have the same address. Please modify the ip address.", "Warning",
+     kWarning, 0, 0},
+    {{240, 0, 0, 5}, kMask, kGateway,
+     "Ip address and the multicast address have the same address. Please modify the ip address.", "Warning",
+     kWarning, 0, 0},
 };
 
 TEST_F(LanPanelFlow, EveryRefusalShowsItsBoxFocusesTheFieldAndSendsNothing) {
