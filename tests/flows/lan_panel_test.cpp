@@ -296,6 +296,31 @@ TEST_F(LanPanelFlow, CancelRetriesTheDefaultThenDhcpSwitchWaitsPaintingAndRelist
   });
 }
 
+// A device that refuses the switch sends no confirmation: the user is told, and nothing waits.
+TEST_F(LanPanelFlow, DhcpSwitchTheDeviceRefusesIsReported) {
+  std::string fabric = kFabric;
+  fabric.replace(fabric.find("\"dhcpPool\""), 0, "\"silent\": [\"dhcp\"], ");
+  test::PeerDevicePort refusing{fabric};
+  SetDevicePort(&refusing);
+  RunApp([&](CSeekwellDlg& dlg) {
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, "NAS-LOCKED")));
+    ASSERT_TRUE(hl::SelectComboItem(dlg, IDC_DHCP, 1));
+    hl::ScriptModal(IDD_LOGIN, [](ui::CDialog& d) {
+      hl::TypeText(d, IDC_LOGIN_PASSWORD, "secret");
+      hl::Click(d, ui::kIdOk);
+    });
+    ASSERT_TRUE(hl::Click(dlg, IDC_APPLY));
+    ASSERT_EQ(hl::MessageBoxes().size(), 1u);
+    EXPECT_EQ(hl::MessageBoxes().back().text, "Set to dhcp client fail.");
+    EXPECT_EQ(hl::MessageBoxes().back().caption, "Error");
+    EXPECT_EQ(hl::MessageBoxes().back().flags, ui::kMbIconStop);
+    EXPECT_EQ(refusing.Requests(protocol::SET, protocol::SUB_SET_DHCP), 1);
+    EXPECT_EQ(refusing.Find("NAS-LOCKED")->address, "10.77.0.12");
+    EXPECT_EQ(hl::Rows(dlg, IDC_DEVICE_LIST).size(), 2u);
+    EXPECT_TRUE(hl::Enabled(dlg, IDC_REFRESH));
+  });
+}
+
 }  // namespace
 }  // namespace sw::app
 
