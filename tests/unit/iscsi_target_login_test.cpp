@@ -85,6 +85,12 @@ TEST(ChapInput, ChecksInOrder) {
     EXPECT_EQ(c.clearPassword, check.clearPassword);
     EXPECT_EQ(c.verdict == ChapVerdict::Accept, check.message == nullptr);
   }
+
+  // The device's own values decide whether the dialog is worth showing at all.
+  EXPECT_EQ(nullptr, ChapDeviceValueRefusal("o'neil", "it's-a-secret"));
+  EXPECT_STREQ(kChapDeviceValueNonAsciiMessage, ChapDeviceValueRefusal("nas2chap", "caf\xe9-secret12"));
+  EXPECT_STREQ(kChapDeviceValueRefusedMessage, ChapDeviceValueRefusal("nas\"2", secret));
+  EXPECT_STREQ(kChapDeviceValueRefusedMessage, ChapDeviceValueRefusal(user, "chapsecret12\\"));
 }
 
 }  // namespace
