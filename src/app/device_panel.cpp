@@ -132,15 +132,17 @@ void DevicePanel::SelectDeviceRow(int row) {
 
   m_lan.ShowNetmask(m_deviceList.GetItemText(row, 2));
 
-  // Share, web and drive buttons only make sense for a device this host can reach directly.
+  // Share, web and drive buttons only make sense for a device this host can reach directly. They
+  // follow this row even when the table no longer knows its address: no interface, not near.
+  const char* local = nullptr;
   if (record) {
     const auto& interfaces = state.localInterfaces;
     const int index = record->interfaceIndex;
-    const char* local = index >= 0 && index < interfaces.count ? interfaces.address[index] : nullptr;
-    const bool sameSubnet = m_lan.ShowsDeviceOnSubnetOf(local);
-    m_drives.EnableMapping(sameSubnet);
-    m_configuration.EnableWindow(sameSubnet);
+    if (index >= 0 && index < interfaces.count) local = interfaces.address[index];
   }
+  const bool sameSubnet = m_lan.ShowsDeviceOnSubnetOf(local);
+  m_drives.EnableMapping(sameSubnet);
+  m_configuration.EnableWindow(sameSubnet);
 
   m_lan.ShowGateway(m_deviceList.GetItemText(row, 3));
 

@@ -229,8 +229,8 @@ void IscsiPanel::RunChapDialog(const std::string& user, const std::string& secre
     target = m_targets.TargetNames[static_cast<std::size_t>(selected)];
   }
   // Credentials that could not stand in the command line can never be typed to any effect.
-  if (!iscsi::IsSafeChapValue(user) || !iscsi::IsSafeChapValue(iscsi::DecodeBase64(secretBase64))) {
-    Dialog().MessageBox(iscsi::kChapDeviceValueRefusedMessage, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
+  if (const char* refusal = iscsi::ChapDeviceValueRefusal(user, iscsi::DecodeBase64(secretBase64))) {
+    Dialog().MessageBox(refusal, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
     m_login.ChapLoginResult = 0;
     return;
   }
@@ -350,10 +350,15 @@ std::vector<std::string> IscsiPanel::TargetRowStatuses() const {
 }
 
 void IscsiPanel::LogoutSelectedTarget() {
+  bool done;
   {
     iscsi::CWmiWrapper wmi;
     iscsi::LogoutContext context = MakeLogoutContext(Dialog(), wmi, m_selection.SelectedDeviceIp());
-    iscsi::LogoutTargetOfRow(m_targetList.GetNextItem(-1, ui::kLvniSelected), m_targets.TargetNames, context);
+    done = iscsi::LogoutTargetOfRow(m_targetList.GetNextItem(-1, ui::kLvniSelected), m_targets.TargetNames, context);
+  }
+  // As Connect does: a Disconnect that could not act says why.
+  if (!done) {
+    Dialog().MessageBox(iscsi::kInvalidTargetNameMessage, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
   }
   m_targetList.SetRedraw(false);
   StartTargetTimer();

@@ -72,7 +72,9 @@ void LanPanel::ShowDhcpState(bool dhcpOn) {
 }
 
 bool LanPanel::ShowsDeviceOnSubnetOf(const char* localAddress) const {
-  // The controls' fields as shown; a blank field reads 0.
+  // A device text that was no dotted quad is shown blank; read as 0, a blank netmask would put
+  // every device on the subnet.
+  if (m_deviceIp.IsBlank() || m_deviceNetmask.IsBlank()) return false;
   unsigned char device[4], mask[4];
   m_deviceIp.GetAddress(device[0], device[1], device[2], device[3]);
   m_deviceNetmask.GetAddress(mask[0], mask[1], mask[2], mask[3]);

@@ -34,7 +34,8 @@ class LanPanel : public ui::CPanel {
   void ClearAddresses();
   // "Enable" and locked address controls for a device whose DHCP client is on, else "Disable".
   void ShowDhcpState(bool dhcpOn);
-  // Whether the device shown is on the subnet of `localAddress` under the netmask shown.
+  // Whether the device shown is on the subnet of `localAddress` under the netmask shown; not when
+  // either control is blank (the device's text was unreadable) or `localAddress` is unknown.
   bool ShowsDeviceOnSubnetOf(const char* localAddress) const;
 
   // Shows the first octet rule `a.b.c.d` breaks ("Error", information icon), puts the focus on

@@ -59,13 +59,14 @@ const char* LoopbackAddressMessage(AddressKind kind) {
 }
 
 const char* CrossCheckMessage(const std::uint8_t ip[4], const std::uint8_t netmask[4], const std::uint8_t gateway[4]) {
-  static const std::uint8_t kGroup[4] = {224, 0, 0, 1};
   if (Same(ip, gateway)) return "IP address and the gateway address have the same address. Please modify ip address.";
   if (Same(ip, netmask)) return "IP address and the mask address have the same address. Please modify ip address.";
   if (Same(gateway, netmask)) {
     return "Gateway address and the mask address have the same address. Please modify the mask or gateway address.";
   }
-  if (Same(ip, kGroup)) {
+  // Beyond the devices' group 224.0.0.1: no multicast address (224.0.0.0/4) can be a device's, and
+  // none of 240.0.0.0/4 is a host address; the device would be out of reach.
+  if (ip[0] >= 224) {
     return "Ip address and the multicast address have the same address. Please modify the ip address.";
   }
   return nullptr;

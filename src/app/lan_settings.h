@@ -22,8 +22,8 @@ std::optional<OctetFault> FirstBadOctet(AddressKind kind, const std::uint8_t oct
 const char* BlankAddressMessage(AddressKind kind);
 const char* LoopbackAddressMessage(AddressKind kind);
 
-// The first of the cross checks that fails (IP = gateway, IP = netmask, gateway = netmask,
-// IP = 224.0.0.1), or nullptr when all pass.
+// The first of the cross checks that fails (IP = gateway, IP = netmask, gateway = netmask, IP in
+// 224.0.0.0/4 or 240.0.0.0/4, with the message for 224.0.0.1), or nullptr when all pass.
 const char* CrossCheckMessage(const std::uint8_t ip[4], const std::uint8_t netmask[4], const std::uint8_t gateway[4]);
 
 constexpr const char* kSelectDeviceFirstMessage = "Please select a device in the above section.";

@@ -18,6 +18,7 @@ void CPasswordDialog::DoDataExchange(ui::CDataExchange* pDX) {
   ui::DDX_Control(pDX, IDC_CHAP_USER, m_userEdit);
   ui::DDX_Control(pDX, IDC_CHAP_SECRET, m_passwordEdit);
   ui::DDX_Control(pDX, IDC_CHAP_MESSAGE, m_message);
+  ui::DDX_Control(pDX, IDC_CHAP_GROUP, m_group);
 }
 
 bool CPasswordDialog::OnInitDialog() {

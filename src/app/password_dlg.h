@@ -6,6 +6,7 @@
 
 #include "app/colour_scheme.h"
 #include "ui/dialog.h"
+#include "ui/sx_group_box.h"
 
 namespace sw::app {
 
@@ -27,6 +28,7 @@ class CPasswordDialog : public ui::CDialog {
  private:
   ui::CEdit m_userEdit, m_passwordEdit;
   ui::CStatic m_message;
+  ui::CSxGroupBox m_group;
   ColourScheme m_colours;
 };
 

@@ -89,6 +89,8 @@ struct Device {
   std::string dhcpNetmask;            // empty: keep the netmask
   std::string dhcpGateway;            // empty: keep the gateway
   std::array<int, kExchangeCount> delayMs{};
+  // "silent": ["dhcp"] and the like. A device silent to "static" or "dhcp" refuses that change: the
+  // protocol has no refusal reply, so it keeps its settings and sends no confirmation.
   std::array<bool, kExchangeCount> silent{};
   bool http = true;
   int httpPort = 80;

@@ -8,12 +8,16 @@ namespace sw::iscsi {
 
 namespace {
 
-bool HasForbiddenByte(const std::string& value) {
+bool HasControlByteOrQuote(const std::string& value) {
   for (char ch : value) {
     unsigned char c = static_cast<unsigned char>(ch);
-    if (c < 0x20 || c == 0x7f || c == '"' || c == '\'') return true;
+    if (c < 0x20 || c == 0x7f || c == '"') return true;
   }
   return false;
+}
+
+bool HasForbiddenByte(const std::string& value) {
+  return HasControlByteOrQuote(value) || value.find('\'') != std::string::npos;
 }
 
 bool SafeTarget(const std::string& target) { return IsValidIscsiName(target) && IsSafeUnquotedValue(target); }
@@ -56,7 +60,8 @@ bool IsSafeChapValue(const std::string& value) {
     unsigned char c = static_cast<unsigned char>(ch);
     if (c < 0x20 || c > 0x7e) return false;
   }
-  return IsSafeQuotedValue(value);
+  if (HasControlByteOrQuote(value)) return false;
+  return value.empty() || value.back() != '\\';
 }
 
 std::string ListTargetsCommand() { return "iscsicli ListTargets t"; }

@@ -3,7 +3,9 @@
 // back into its argument list the way a Windows program's start-up code does.
 //
 // Every builder refuses (returns nothing) a value that could change what the initiator is told:
-//   - any value holding '"', '\'' or a control character (bytes below 0x20 and 0x7f);
+//   - any value holding '"' or a control character (bytes below 0x20 and 0x7f), and any value but
+//     the CHAP user name and secret holding '\'' (those may come from WMI and go back into queries;
+//     the CHAP values never do, and inside double quotes an apostrophe is plain text);
 //   - an unquoted value (T, I in 4 to 7, A, S, V) that is empty or holds a blank;
 //   - a quoted value (U, P, and I, T, IP in 10) ending in a backslash, which would escape the
 //     closing quote;

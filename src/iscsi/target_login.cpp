@@ -146,15 +146,21 @@ ChapCheck CheckChapInput(const std::string& user, const std::string& password, c
   }
   if (user.empty()) return Refusal(ChapVerdict::UserEmpty, kChapUserEmptyMessage, true, false, true);
   if (password.empty()) return Refusal(ChapVerdict::PasswordEmpty, kChapPasswordEmptyMessage, true, false, false);
-  const bool userSafe = IsSafeChapValue(user);
-  if (!userSafe || !IsSafeChapValue(password)) {
-    return Refusal(ChapVerdict::TypedRefused, kChapTypedValueRefusedMessage, false, !userSafe, userSafe);
-  }
   if (user != expectedUser) return Refusal(ChapVerdict::UserError, kChapUserErrorMessage, false, true, false);
   if (password != expectedSecret) {
     return Refusal(ChapVerdict::PasswordError, kChapPasswordErrorMessage, false, false, true);
   }
   return ChapCheck{};
+}
+
+const char* ChapDeviceValueRefusal(const std::string& user, const std::string& secret) {
+  for (const std::string* value : {&user, &secret}) {
+    for (char c : *value) {
+      if (static_cast<unsigned char>(c) >= 0x80) return kChapDeviceValueNonAsciiMessage;
+    }
+  }
+  if (!IsSafeChapValue(user) || !IsSafeChapValue(secret)) return kChapDeviceValueRefusedMessage;
+  return nullptr;
 }
 
 std::optional<std::string> FirstInitiatorName(CWmiWrapper& wmi) {

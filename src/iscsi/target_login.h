@@ -27,14 +27,15 @@ constexpr const char* kChapUserEmptyMessage = "Username should not be null.";
 constexpr const char* kChapPasswordEmptyMessage = "Password should not be null.";
 constexpr const char* kChapUserErrorMessage = "Username Error";
 constexpr const char* kChapPasswordErrorMessage = "Password Error";
-// A typed value that could change the login command line.
-constexpr const char* kChapTypedValueRefusedMessage =
-    "CHAP user names and passwords may hold only printable ASCII characters other than \" and ', "
-    "and may not end in a backslash.";
-// The device's own credentials could change the command line: they can never be used.
+// The device's own credentials cannot be passed to the initiator: they can never be used, so the
+// dialog is not shown. Typed values need no check of their own: only the device's are accepted.
+constexpr const char* kChapDeviceValueNonAsciiMessage =
+    "The device's CHAP user name or password for this target holds characters outside ASCII. Which "
+    "characters they stand for depends on the code page, so the initiator could be given others. "
+    "Change them on the device.";
 constexpr const char* kChapDeviceValueRefusedMessage =
-    "The device's CHAP user name or password for this target holds characters that cannot be passed "
-    "to the initiator. Change them on the device.";
+    "The device's CHAP user name or password for this target holds a double quote, a control character "
+    "or a final backslash, which would change the login command line. Change them on the device.";
 constexpr int kChapUserLimit = 8;
 constexpr int kChapPasswordLimit = 16;
 constexpr std::size_t kChapPasswordMinimum = 12;
@@ -65,7 +66,6 @@ enum class ChapVerdict {
   PasswordLength,  // 1 to 11 characters: message box, password emptied
   UserEmpty,       // static 1035, password emptied
   PasswordEmpty,   // static 1035
-  TypedRefused,    // message box; the offending edit emptied
   UserError,       // message box, user emptied
   PasswordError,   // message box, password emptied
 };
@@ -78,6 +78,9 @@ struct ChapCheck {
 };
 ChapCheck CheckChapInput(const std::string& user, const std::string& password, const std::string& expectedUser,
                          const std::string& expectedSecret);
+
+// Why the device's CHAP user name and secret (decoded) cannot be used, or nullptr when they can.
+const char* ChapDeviceValueRefusal(const std::string& user, const std::string& secret);
 
 // The first InitiatorName of the initiator class; nothing when the initiator reports none.
 std::optional<std::string> FirstInitiatorName(CWmiWrapper& wmi);

@@ -65,9 +65,12 @@ void LogoutTarget(const std::string& target, int removeDevices, LogoutContext& c
   RemovePersistentLogins(target, context.wmi, context.selectedDeviceIp);
 }
 
-void LogoutTargetOfRow(int selectedRow, const std::vector<std::string>& targetNames, LogoutContext& context) {
-  if (selectedRow < 0 || static_cast<std::size_t>(selectedRow) >= targetNames.size()) return;
-  LogoutTarget(targetNames[static_cast<std::size_t>(selectedRow)], 1, context);
+bool LogoutTargetOfRow(int selectedRow, const std::vector<std::string>& targetNames, LogoutContext& context) {
+  if (selectedRow < 0 || static_cast<std::size_t>(selectedRow) >= targetNames.size()) return true;
+  const std::string& target = targetNames[static_cast<std::size_t>(selectedRow)];
+  if (!IsValidIscsiName(target)) return false;
+  LogoutTarget(target, 1, context);
+  return true;
 }
 
 void EndDeviceIscsiUse(const std::vector<std::string>& rowStatuses, const std::vector<std::string>& targetNames,

@@ -42,8 +42,9 @@ void LogoutTarget(const std::string& target, int removeDevices, LogoutContext& c
 void RemovePersistentLogins(const std::string& target, CWmiWrapper& wmi, const std::string& portalAddress);
 
 // The steps of LogoutSelectedTarget for row `selectedRow` of the target list (persistent devices
-// always). Nothing for -1 (no selection) or a row without a name.
-void LogoutTargetOfRow(int selectedRow, const std::vector<std::string>& targetNames, LogoutContext& context);
+// always). Nothing for -1 (no selection) or a row without a name. False when the row's name fails
+// IsValidIscsiName, so nothing was done: the caller tells the user (kInvalidTargetNameMessage).
+bool LogoutTargetOfRow(int selectedRow, const std::vector<std::string>& targetNames, LogoutContext& context);
 
 // Before a device's address changes: when the list has rows, every row whose status reads "yes"
 // (any case) is logged out with its persistent devices, then the persistent devices are cleared,

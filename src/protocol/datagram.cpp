@@ -144,7 +144,8 @@ bool IsDeviceUnicastAddress(const std::uint8_t address[4]) {
   const bool limitedBroadcast = (address[0] & address[1] & address[2] & address[3]) == 0xFF;
   const bool loopback = address[0] == 127;
   const bool multicast = address[0] >= 224 && address[0] <= 239;
-  return !unspecified && !limitedBroadcast && !loopback && !multicast;
+  const bool reserved = address[0] >= 240;
+  return !unspecified && !limitedBroadcast && !loopback && !multicast && !reserved;
 }
 
 bool PassesFilter(const ReceivedDatagram& d, std::uint8_t filterA, std::uint8_t filterB) {

@@ -124,8 +124,8 @@ bool IsForClient(const ReceivedDatagram& d, const ClientId& clientId);
 bool CarriesAddress(const ReceivedDatagram& d, const char* expectedIp);
 // A reply shorter than this carries no address in bytes 17-20.
 constexpr std::size_t kAddressedReplyLength = offset::kDeviceAddress + 4;
-// An address a device can really have: not 0.0.0.0, loopback, multicast or the limited
-// broadcast. Anything else in a SET_REPLY is a forged or broken reply.
+// An address a device can really have: not 0.0.0.0, loopback, multicast (224.0.0.0/4), reserved
+// (240.0.0.0/4) or the limited broadcast. Anything else in a SET_REPLY is a forged or broken reply.
 bool IsDeviceUnicastAddress(const std::uint8_t address[4]);
 // Filter test of an extended announcement: a filter value 0 accepts any byte.
 bool PassesFilter(const ReceivedDatagram& d, std::uint8_t filterA, std::uint8_t filterB);

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include "app/password_dlg.h"
 #include "resource.h"
 #include "ui/headless.h"
 #include "ui/sx_group_box.h"
@@ -73,3 +74,25 @@ TEST(SxGroupBox, TakesCaptionAndAlignmentFromEachTemplateAndPaintsTheGap) {
 
 }  // namespace
 }  // namespace sw::host
+
+namespace sw::app {
+namespace {
+
+// The CHAP dialog's frame must be the custom group box, like the other dialogs': a themed one draws
+// its caption dark on the blue background.
+TEST(SxGroupBox, ChapDialogFrameIsTheCustomGroupBox) {
+  ui::headless::Reset();
+  const ui::CSxGroupBox* box = nullptr;
+  ui::headless::ScriptModal(IDD_CHAP, [&](ui::CDialog& d) {
+    box = dynamic_cast<const ui::CSxGroupBox*>(ui::headless::Control(d, IDC_CHAP_GROUP)->subclass);
+    d.EndDialog(ui::kIdCancel);
+  });
+  CPasswordDialog dialog(nullptr, "iqn.2009-11.com.halden:t", "user", "");
+  dialog.DoModal();
+  ASSERT_NE(nullptr, box);
+  EXPECT_EQ("CHAP Authentication", box->Caption());
+  EXPECT_EQ(0xFFFFFFu, box->CaptionColour());
+}
+
+}  // namespace
+}  // namespace sw::app

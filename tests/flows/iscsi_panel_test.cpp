@@ -101,6 +101,10 @@ class IscsiPanelFlow : public test::MachineTest {
   void ClickDevice(CSeekwellDlg& dlg) {
     ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, 0));
     if (dlg.Iscsi().Flags().InitiatorListActive != 1) return;
+    // "ipconfig /all" ends on a thread of its own: its message is posted once that thread is done,
+    // and a refresh timer may be pending already.
+    machine.processes.WaitForWaiters();
+    hl::PumpMessages();
     auto* main = hl::WindowOf(dlg.GetSafeHwnd());
     ASSERT_TRUE(hl::PumpMessagesUntil([&] { return main->timers.count(kTimerIscsi) > 0; }))
         << "the process-terminated message started the refresh timer";

@@ -11,6 +11,7 @@
 #include "app/seekwell_app.h"
 #include "app/seekwell_dlg.h"
 #include "iscsi/command_lines.h"
+#include "iscsi/iscsi_name.h"
 #include "iscsi/target_list.h"
 #include "peer_device_port.h"
 #include "protocol/protocol_state.h"
@@ -133,6 +134,14 @@ const Refusal kRefusals[] = {
      "Gateway address and the mask address have the same address. Please modify the mask or gateway address.",
      "Warning", kWarning, 0, 0},
     {{224, 0, 0, 1}, kMask, kGateway,
+     "Ip address and the multicast address have the same address. Please modify the ip address.", "Warning",
+     kWarning, 0, 0},
+    // No other multicast address (the request builder would refuse it unsent), nor a reserved one
+    // (no host could reach the device there).
+    {{239, 1, 2, 3}, kMask, kGateway,
+     "Ip address and the multicast address have the same address. Please modify the ip address.", "Warning",
+     kWarning, 0, 0},
+    {{240, 0, 0, 5}, kMask, kGateway,
      "Ip address and the multicast address have the same address. Please modify the ip address.", "Warning",
      kWarning, 0, 0},
 };
@@ -290,6 +299,31 @@ TEST_F(LanPanelFlow, CancelRetriesTheDefaultThenDhcpSwitchWaitsPaintingAndRelist
   });
 }
 
+// A device that refuses the switch sends no confirmation: the user is told, and nothing waits.
+TEST_F(LanPanelFlow, DhcpSwitchTheDeviceRefusesIsReported) {
+  std::string fabric = kFabric;
+  fabric.replace(fabric.find("\"dhcpPool\""), 0, "\"silent\": [\"dhcp\"], ");
+  test::PeerDevicePort refusing{fabric};
+  SetDevicePort(&refusing);
+  RunApp([&](CSeekwellDlg& dlg) {
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, "NAS-LOCKED")));
+    ASSERT_TRUE(hl::SelectComboItem(dlg, IDC_DHCP, 1));
+    hl::ScriptModal(IDD_LOGIN, [](ui::CDialog& d) {
+      hl::TypeText(d, IDC_LOGIN_PASSWORD, "secret");
+      hl::Click(d, ui::kIdOk);
+    });
+    ASSERT_TRUE(hl::Click(dlg, IDC_APPLY));
+    ASSERT_EQ(hl::MessageBoxes().size(), 1u);
+    EXPECT_EQ(hl::MessageBoxes().back().text, "Set to dhcp client fail.");
+    EXPECT_EQ(hl::MessageBoxes().back().caption, "Error");
+    EXPECT_EQ(hl::MessageBoxes().back().flags, ui::kMbIconStop);
+    EXPECT_EQ(refusing.Requests(protocol::SET, protocol::SUB_SET_DHCP), 1);
+    EXPECT_EQ(refusing.Find("NAS-LOCKED")->address, "10.77.0.12");
+    EXPECT_EQ(hl::Rows(dlg, IDC_DEVICE_LIST).size(), 2u);
+    EXPECT_TRUE(hl::Enabled(dlg, IDC_REFRESH));
+  });
+}
+
 }  // namespace
 }  // namespace sw::app
 
@@ -312,6 +346,33 @@ TEST_F(LanPanelFlow, DisconnectLogsTheSelectedTargetOutAndRefreshesTheListByTime
     EXPECT_EQ(hl::WindowOf(dlg.GetSafeHwnd())->timers.count(kTimerIscsi), 1u) << "the refresh is started";
     EXPECT_TRUE(hl::Enabled(dlg, IDC_TARGET_CONNECT));
     EXPECT_TRUE(hl::Enabled(dlg, IDC_MANAGEMENT));
+  });
+}
+
+// A session the initiator reports for a name outside the iSCSI grammar (made by another tool): its
+// Disconnect cannot act, and says why as Connect does.
+TEST_F(LanPanelFlow, DisconnectOfATargetWhoseNameFailsTheCheckSaysWhy) {
+  const std::string bad = "iqn.2009-11.com.halden:open_disk1";
+  std::string fabric = kFabric;
+  fabric.replace(fabric.find("open.disk1"), 10, "open_disk1");
+  ASSERT_TRUE(winsim::TheMachine().SetFabricText(fabric));
+  iscsi::CWmiWrapper wmi;
+  ASSERT_EQ(0, iscsi::AddDevicePortal(wmi, "10.77.0.11"));
+  std::string output;
+  winsim::TheMachine().initiator.RunTool(iscsi::SplitCommandLine("iscsicli logintarget " + bad + " t * * " +
+                                                       winsim::kDefaultInitiatorName +
+                                                       " * * * * * * * * * * * * 0"),
+                               output);
+  ASSERT_EQ(1u, winsim::TheMachine().initiator.Snapshot().sessions.size()) << output;
+  RunApp([&](CSeekwellDlg& dlg) {
+    ShowTargetsOf(dlg, "NAS-OPEN");
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_TARGET_LIST, 0));
+    ASSERT_EQ(hl::Text(dlg, IDC_TARGET_CONNECT), "Disconnect");
+    ASSERT_TRUE(hl::Click(dlg, IDC_TARGET_CONNECT));
+    ASSERT_EQ(1u, hl::MessageBoxes().size());
+    EXPECT_EQ(iscsi::kInvalidTargetNameMessage, hl::MessageBoxes()[0].text);
+    EXPECT_EQ("Corvane's Halden Seekwell", hl::MessageBoxes()[0].caption);
+    EXPECT_EQ(1u, winsim::TheMachine().initiator.Snapshot().sessions.size());
   });
 }
 

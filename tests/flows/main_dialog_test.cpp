@@ -9,6 +9,7 @@
 #include "app/seekwell_app.h"
 #include "app/seekwell_dlg.h"
 #include "fake_device_port.h"
+#include "protocol/device_table.h"
 #include "protocol/protocol_state.h"
 #include "resource.h"
 #include "ui/headless.h"
@@ -191,6 +192,28 @@ TEST_F(MainDialogFlow, SelectingDevicesFillsTheLanPanel) {
     EXPECT_EQ(dlg.Selection().DeviceSelected, 0);
     EXPECT_EQ(hl::AddressText(dlg, IDC_DEVICE_IP), "");
     EXPECT_STREQ(protocol::GetProtocolState().SelectedDeviceIp, "10.77.0.11");
+    hl::Click(dlg, IDC_EXIT);
+  });
+}
+
+// The share and web buttons follow the row clicked, also when nothing says the device is near: a
+// netmask text that is not a dotted quad (shown blank, it would read 0.0.0.0 and match every
+// address), or a row whose address the device table no longer holds.
+TEST_F(MainDialogFlow, ShareButtonsOffForAnUnreadableNetmaskOrARowTheTableLost) {
+  port.devices[3].netmask = "255.255.0";  // NAS-FAR, on another subnet
+  RunApp([&](CSeekwellDlg& dlg) {
+    const int buttons[] = {IDC_DRIVE_CONNECT, IDC_DRIVE_DISCONNECT, IDC_CONFIGURATION};
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, "NAS-PLAIN")));
+    ASSERT_TRUE(hl::Enabled(dlg, IDC_CONFIGURATION));
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, "NAS-FAR")));
+    EXPECT_EQ(hl::AddressText(dlg, IDC_DEVICE_NETMASK), "");
+    for (int id : buttons) EXPECT_FALSE(hl::Enabled(dlg, id)) << id;
+
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, "NAS-PLAIN")));
+    ASSERT_TRUE(hl::Enabled(dlg, IDC_CONFIGURATION));
+    protocol::FreeDeviceList(protocol::GetProtocolState().deviceList);
+    ASSERT_TRUE(hl::ClickRow(dlg, IDC_DEVICE_LIST, RowOf(dlg, "NAS-PLAIN")));
+    for (int id : buttons) EXPECT_FALSE(hl::Enabled(dlg, id)) << id;
     hl::Click(dlg, IDC_EXIT);
   });
 }

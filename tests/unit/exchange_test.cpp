@@ -390,7 +390,8 @@ TEST_F(ExchangeTest, SetRepliesWithoutAUsableAddressDoNotEndTheWait) {
 }
 
 TEST_F(ExchangeTest, StaticChangeToAnAddressNoDeviceCanHaveIsRefusedUnsent) {
-  for (const char* pending : {"0.0.0.0", "255.255.255.255", "224.0.0.1", "239.1.2.3", "127.0.0.1", "nas"}) {
+  for (const char* pending : {"0.0.0.0", "255.255.255.255", "224.0.0.1", "239.1.2.3", "240.0.0.5", "127.0.0.1",
+                              "nas"}) {
     SetPending(pending, "255.255.0.0", "10.77.0.1");
     port.script.push_back(Datagram(Reply(SET_REPLY, state.clientId, "0.0.0.0")));
     EXPECT_FALSE(SetDeviceStaticAddress(state, port, &report)) << pending;

@@ -49,7 +49,7 @@ TEST(CommandLines, ExactTexts) {
 // A built command line must read back as exactly the intended arguments, so no accepted value can
 // add, merge or shift an argument of the initiator tool.
 TEST(CommandLines, AcceptedValuesReadBackAsTheirOwnArguments) {
-  for (const std::string user : {"nas2chap", "a b", "x\\y", "", "&|<>^%!"}) {
+  for (const std::string user : {"nas2chap", "a b", "x\\y", "", "&|<>^%!", "o'neil"}) {
     for (const std::string secret : {"chapsecret12", "with blanks in it", "back\\slash\\in", "semi;colon$"}) {
       auto line = ChapLoginTargetCommand(T, I, user, secret);
       ASSERT_TRUE(line) << user << " / " << secret;
@@ -164,8 +164,11 @@ TEST(CommandLines, HostileTargetNamesAreRefusedEverywhere) {
 // quoted value may not end in a backslash, which would swallow its closing quote.
 TEST(CommandLines, HostileOtherValuesAreRefused) {
   for (const std::string bad : {"a\"b", "a'b", "a\x01", "a\n", "\x7f", "ends\\"}) {
-    EXPECT_FALSE(ChapLoginTargetCommand(T, I, bad, "chapsecret12")) << bad;
-    EXPECT_FALSE(ChapPersistentLoginTargetCommand(T, I, "user", bad)) << bad;
+    // An apostrophe is plain text inside double quotes; the CHAP values never reach a query.
+    if (bad != "a'b") {
+      EXPECT_FALSE(ChapLoginTargetCommand(T, I, bad, "chapsecret12")) << bad;
+      EXPECT_FALSE(ChapPersistentLoginTargetCommand(T, I, "user", bad)) << bad;
+    }
     EXPECT_FALSE(RemovePersistentTargetCommand(bad, T, "10.77.0.11")) << bad;
     EXPECT_FALSE(RemovePersistentTargetCommand("ROOT\\ISCSIPRT\\0000_0", T, bad)) << bad;
   }

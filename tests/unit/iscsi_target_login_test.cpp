@@ -71,9 +71,9 @@ TEST(ChapInput, ChecksInOrder) {
       {user, "", ChapVerdict::PasswordEmpty, true, false, false},
       {"wrong", "chapsecret12", ChapVerdict::UserError, false, true, false},
       {user, "chapsecret13", ChapVerdict::PasswordError, false, false, true},
-      {"nas\"2", secret, ChapVerdict::TypedRefused, false, true, false},
-      {user, "chapsecret1\x01", ChapVerdict::TypedRefused, false, false, true},
-      {user, "chapsecret1\xe9", ChapVerdict::TypedRefused, false, false, true},
+      // What could not stand in a command line differs from the device's values, known to be usable.
+      {"nas\"2", secret, ChapVerdict::UserError, false, true, false},
+      {user, "chapsecret1\xe9", ChapVerdict::PasswordError, false, false, true},
       {user, secret, ChapVerdict::Accept, false, false, false},
   };
   for (const Case& c : cases) {
@@ -85,6 +85,12 @@ TEST(ChapInput, ChecksInOrder) {
     EXPECT_EQ(c.clearPassword, check.clearPassword);
     EXPECT_EQ(c.verdict == ChapVerdict::Accept, check.message == nullptr);
   }
+
+  // The device's own values decide whether the dialog is worth showing at all.
+  EXPECT_EQ(nullptr, ChapDeviceValueRefusal("o'neil", "it's-a-secret"));
+  EXPECT_STREQ(kChapDeviceValueNonAsciiMessage, ChapDeviceValueRefusal("nas2chap", "caf\xe9-secret12"));
+  EXPECT_STREQ(kChapDeviceValueRefusedMessage, ChapDeviceValueRefusal("nas\"2", secret));
+  EXPECT_STREQ(kChapDeviceValueRefusedMessage, ChapDeviceValueRefusal(user, "chapsecret12\\"));
 }
 
 }  // namespace

@@ -280,8 +280,13 @@ class ConsoleLoginActions : public iscsi::TargetLoginActions {
       chapRefused = true;
       return;
     }
-    const iscsi::ChapCheck check =
-        iscsi::CheckChapInput(o.chapUser, o.chapSecret, user, iscsi::DecodeBase64(secretBase64));
+    const std::string secret = iscsi::DecodeBase64(secretBase64);
+    if (const char* refusal = iscsi::ChapDeviceValueRefusal(user, secret)) {
+      SayLines(refusal);
+      chapRefused = true;
+      return;
+    }
+    const iscsi::ChapCheck check = iscsi::CheckChapInput(o.chapUser, o.chapSecret, user, secret);
     if (check.verdict != iscsi::ChapVerdict::Accept) {
       SayLines(check.message != nullptr ? check.message : "the CHAP values were refused");
       chapRefused = true;
@@ -292,9 +297,9 @@ class ConsoleLoginActions : public iscsi::TargetLoginActions {
       Say("%s", iscsi::kNoInitiatorNameMessage);
       return;
     }
+    // The typed values equal the device's, which passed the check above; the initiator's name may not.
     if (!iscsi::RunChapLoginCommands(m_target, *initiator, o.chapUser, o.chapSecret)) {
-      Say("%s", iscsi::kChapTypedValueRefusedMessage);
-      chapRefused = true;
+      Say("the initiator's name cannot stand in a login command line");
       return;
     }
     m_state.ChapLoginResult = 1;

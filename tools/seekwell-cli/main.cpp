@@ -261,7 +261,7 @@ int RunSetStatic(const Options& options) {
   protocol::ParseIpv4(options.ip.c_str(), bytes);
   if (!protocol::IsDeviceUnicastAddress(bytes)) {
     std::fputs("seekwell-cli: --ip must be an address a device can have (not 0.0.0.0, loopback, "
-               "multicast or broadcast)\n", stderr);
+               "multicast, reserved or broadcast)\n", stderr);
     return kExitUsage;
   }
   protocol::ProtocolState& state = protocol::GetProtocolState();

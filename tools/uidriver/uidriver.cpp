@@ -41,6 +41,16 @@ std::string WindowText(HWND hwnd) {
   return std::string(text.data());
 }
 
+// The text the system keeps for a window, read without a message: GetWindowText sends nothing to
+// another process's window. Captions and static texts are found this way even while the window's
+// thread is held (the program sleeps with its service-starting window up); an edit's contents are
+// not, so WindowText stays for controls.
+std::string StoredText(HWND hwnd) {
+  char text[1024] = "";
+  GetWindowTextA(hwnd, text, sizeof text);
+  return text;
+}
+
 std::string ClassOf(HWND hwnd) {
   char name[256] = "";
   GetClassNameA(hwnd, name, sizeof name);
@@ -69,7 +79,7 @@ BOOL CALLBACK FindTopLevel(HWND hwnd, LPARAM param) {
   auto* request = reinterpret_cast<FindRequest*>(param);
   if (!IsWindowVisible(hwnd)) return TRUE;
   if (request->pid != 0 && ProcessOf(hwnd) != request->pid) return TRUE;
-  if (WindowText(hwnd) != request->caption) return TRUE;
+  if (StoredText(hwnd) != request->caption) return TRUE;
   request->found = hwnd;
   return FALSE;
 }
@@ -83,7 +93,7 @@ struct AllRequest {
 BOOL CALLBACK FindAllTopLevel(HWND hwnd, LPARAM param) {
   auto* request = reinterpret_cast<AllRequest*>(param);
   if (IsWindowVisible(hwnd) && (request->pid == 0 || ProcessOf(hwnd) == request->pid) &&
-      WindowText(hwnd) == request->caption) {
+      StoredText(hwnd) == request->caption) {
     request->found.push_back(hwnd);
   }
   return TRUE;
@@ -307,6 +317,15 @@ void CmdWindows(Session& session, const Args& args, JsonLine& out) {
     item.Add("pid", static_cast<long long>(ProcessOf(hwnd)));
     item.Add("enabled", IsWindowEnabled(hwnd) != FALSE);
     item.Add("owner", HandleText(GetWindow(hwnd, GW_OWNER)));
+    // The client area on the screen; none of this sends the window a message.
+    RECT client{};
+    GetClientRect(hwnd, &client);
+    POINT origin{0, 0};
+    ClientToScreen(hwnd, &origin);
+    item.Add("x", static_cast<long long>(origin.x));
+    item.Add("y", static_cast<long long>(origin.y));
+    item.Add("width", static_cast<long long>(client.right));
+    item.Add("height", static_cast<long long>(client.bottom));
     items += (i == 0 ? "" : ",") + item.Object();
   }
   out.AddRaw("windows", items + "]");
@@ -606,7 +625,7 @@ void CmdSelect(Session& session, const Args& args, JsonLine& out) {
   PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(combo), CBN_SELCHANGE), reinterpret_cast<LPARAM>(combo));
 }
 
-// Message boxes and other small dialogs: their texts and buttons.
+// Message boxes and other small dialogs: their texts and buttons, read without a message.
 void CmdDialog(Session& session, const Args& args, JsonLine& out) {
   if (args.size() < 2) return out.Fail("usage: dialog <caption> [timeout ms]");
   HWND hwnd = WaitForWindow(session, args[1], TimeoutArg(args, 2));
@@ -615,7 +634,7 @@ void CmdDialog(Session& session, const Args& args, JsonLine& out) {
   std::string buttons = "[";
   for (HWND child : DirectChildren(hwnd)) {
     std::string cls = ClassOf(child);
-    std::string text = WindowText(child);
+    std::string text = StoredText(child);
     if (lstrcmpiA(cls.c_str(), "Button") == 0) {
       JsonLine button;
       button.Add("id", static_cast<long long>(GetDlgCtrlID(child)));
@@ -651,7 +670,7 @@ void CmdPress(Session& session, const Args& args, JsonLine& out) {
   } else {
     for (HWND child : DirectChildren(hwnd)) {
       if (lstrcmpiA(ClassOf(child).c_str(), "Button") == 0 &&
-          WithoutAmpersands(WindowText(child)) == WithoutAmpersands(args[2])) {
+          WithoutAmpersands(StoredText(child)) == WithoutAmpersands(args[2])) {
         button = child;
       }
     }
@@ -675,6 +694,54 @@ void CmdForeground(Session& session, const Args& args, JsonLine& out) {
   out.Add("bottom", static_cast<long long>(r.bottom));
 }
 
+struct MenuRequest {
+  DWORD pid = 0;
+  HWND found = nullptr;
+};
+
+BOOL CALLBACK FindMenuWindow(HWND hwnd, LPARAM param) {
+  auto* request = reinterpret_cast<MenuRequest*>(param);
+  if (!IsWindowVisible(hwnd) || ClassOf(hwnd) != "#32768") return TRUE;
+  if (request->pid != 0 && ProcessOf(hwnd) != request->pid) return TRUE;
+  request->found = hwnd;
+  return FALSE;
+}
+
+// Keys for the context menu the program shows (its window class is "#32768"), as a keyboard gives
+// them: the menu's tracking loop takes every key message of its thread.
+void CmdMenuKeys(Session& session, const Args& args, JsonLine& out) {
+  if (args.size() < 2) return out.Fail("usage: menu-keys <down|up|return|escape>...");
+  std::vector<WPARAM> keys;
+  for (size_t i = 1; i < args.size(); ++i) {
+    const std::string& k = args[i];
+    if (k == "down") {
+      keys.push_back(VK_DOWN);
+    } else if (k == "up") {
+      keys.push_back(VK_UP);
+    } else if (k == "return") {
+      keys.push_back(VK_RETURN);
+    } else if (k == "escape") {
+      keys.push_back(VK_ESCAPE);
+    } else {
+      return out.Fail("unknown key " + k);
+    }
+  }
+  MenuRequest request;
+  request.pid = RunningStartedProcess(session);
+  const DWORD start = GetTickCount();
+  for (;;) {
+    EnumWindows(FindMenuWindow, reinterpret_cast<LPARAM>(&request));
+    if (request.found != nullptr) break;
+    if (GetTickCount() - start >= kDefaultTimeoutMs) return out.Fail("no context menu is open");
+    Sleep(50);
+  }
+  for (WPARAM key : keys) {
+    PostMessageA(request.found, WM_KEYDOWN, key, 1);
+    PostMessageA(request.found, WM_KEYUP, key, static_cast<LPARAM>(0xC0000001u));
+  }
+  out.Add("menu", HandleText(request.found));
+}
+
 void CmdSleep(Session&, const Args& args, JsonLine&) { Sleep(TimeoutArg(args, 1)); }
 
 struct Command {
@@ -690,7 +757,7 @@ const Command kCommands[] = {
     {"wait-window", CmdWaitWindow, "wait-window <caption> [timeout ms] wait for a visible top-level window"},
     {"wait-gone", CmdWaitGone, "wait-gone <caption> [timeout ms]   wait until no such window is left"},
     {"exists", CmdExists, "exists <caption>                   whether such a window exists now"},
-    {"windows", CmdWindows, "windows <caption>                  every visible top-level window with that caption"},
+    {"windows", CmdWindows, "windows <caption>                  every visible top-level window with that caption, its client area"},
     {"get", CmdGet, "get <caption> <id>                 a control's class, text, enabled, visible, client size"},
     {"wait-text", CmdWaitText, "wait-text <caption> <id> <text> [timeout ms]  wait for a control's text"},
     {"children", CmdChildren, "children <caption>                 every child control"},
@@ -707,6 +774,7 @@ const Command kCommands[] = {
     {"select", CmdSelect, "select <caption> <id> <index>      pick a combo item (CBN_SELCHANGE follows)"},
     {"dialog", CmdDialog, "dialog <caption> [timeout ms]      a message box's texts and buttons"},
     {"press", CmdPress, "press <caption> <id|text> [timeout] press a dialog's button"},
+    {"menu-keys", CmdMenuKeys, "menu-keys <down|up|return|escape>...  keys for the open context menu"},
     {"foreground", CmdForeground, "foreground <caption>               bring to front; prints its rectangle"},
     {"sleep", CmdSleep, "sleep <ms>"},
 };
