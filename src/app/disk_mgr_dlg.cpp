@@ -3,7 +3,7 @@
 #include "app/list_columns.h"
 #include "app/partition_dialog_port.h"
 #include "app/partition_dlg.h"
-#include "app/product.h"
+#include "base/product.h"
 #include "app/select_drive_dlg.h"
 #include "disk/disk_access.h"
 #include "disk/partition_operations.h"
@@ -22,39 +22,39 @@ constexpr ColumnSpec kRegionColumns[] = {{"Partition", 100}, {"Size", 100}};
 constexpr unsigned kLvisSelectedMask = ui::kLvisSelected;
 
 // The Partition dialog itself, unless a test registered another opener.
-class PartitionDialogRunner : public PartitionDialogOpener {
+class RealPartitionDialog : public PartitionDialogLauncher {
  public:
   bool OpenPartitionDialog(ui::CWnd* parent, const disk::PartitionRequest& r) override {
     return app::OpenPartitionDialog(r, parent).partitionChanged;
   }
 };
 
-PartitionDialogRunner& Runner() {
-  static PartitionDialogRunner runner;
+RealPartitionDialog& Runner() {
+  static RealPartitionDialog runner;
   return runner;
 }
 
-PartitionDialogOpener*& Opener() {
-  static PartitionDialogOpener* opener = &Runner();
+PartitionDialogLauncher*& Opener() {
+  static PartitionDialogLauncher* opener = &Runner();
   return opener;
 }
 
 // The disk roads' view of the registered opener, with this manager as the dialog's parent.
 class OpenerForParent : public disk::PartitionDialogOpener {
  public:
-  OpenerForParent(app::PartitionDialogOpener& opener, ui::CWnd* parent) : m_opener(opener), m_parent(parent) {}
+  OpenerForParent(app::PartitionDialogLauncher& opener, ui::CWnd* parent) : m_opener(opener), m_parent(parent) {}
   bool OpenPartitionDialog(const disk::PartitionRequest& request) override {
     return m_opener.OpenPartitionDialog(m_parent, request);
   }
 
  private:
-  app::PartitionDialogOpener& m_opener;
+  app::PartitionDialogLauncher& m_opener;
   ui::CWnd* m_parent;
 };
 }  // namespace
 
-PartitionDialogOpener* GetPartitionDialogOpener() { return Opener(); }
-void SetPartitionDialogOpener(PartitionDialogOpener* opener) { Opener() = opener ? opener : &Runner(); }
+PartitionDialogLauncher* GetPartitionDialogLauncher() { return Opener(); }
+void SetPartitionDialogLauncher(PartitionDialogLauncher* opener) { Opener() = opener ? opener : &Runner(); }
 
 CDiskMgrDlg::CDiskMgrDlg(std::string deviceText, ui::CWnd* parent)
     : ui::CDialog(IDD_DISK_MANAGER, parent), m_deviceText(std::move(deviceText)) {}
@@ -276,7 +276,7 @@ void CDiskMgrDlg::OnAdd() {
   if (m_view.unreadable) return;
   ui::BusyCursor busy(IDR_BUSY_CURSOR);
   const int row = m_regionList.GetNextItem(-1, ui::kLvniSelected);
-  OpenerForParent opener(*GetPartitionDialogOpener(), this);
+  OpenerForParent opener(*GetPartitionDialogLauncher(), this);
   const disk::AddPartitionResult added =
       disk::AddPartition(m_currentDisk, m_regions, row, disk::ConnectedSessionDisks(), *this, opener);
   if (added.outcome == disk::AddOutcome::TooManyPartitions) {
@@ -293,7 +293,7 @@ void CDiskMgrDlg::OnDelete() {
   if (row < 0 || row >= m_view.count || static_cast<std::size_t>(row) >= m_regions.size()) return;
   const disk::BarSegment segment = m_view.segments[row];
   // One click must not erase a partition and its data: the user confirms, naming it.
-  if (MessageBox(disk::DeletePartitionQuestion(segment), kProductCaption,
+  if (MessageBox(disk::DeletePartitionQuestion(segment), base::kProductCaption,
                  ui::kMbYesNo | ui::kMbIconExclamation) != ui::kIdYes) {
     return;
   }
@@ -408,10 +408,10 @@ bool CDiskMgrDlg::AskInitialize() {
   return MessageBox(disk::kUninitializedQuestion, "", ui::kMbYesNo | ui::kMbIconQuestion) == ui::kIdYes;
 }
 
-void CDiskMgrDlg::Refuse(const std::string& text) { MessageBox(text, kProductCaption, ui::kMbOk | ui::kMbIconExclamation); }
+void CDiskMgrDlg::Refuse(const std::string& text) { MessageBox(text, base::kProductCaption, ui::kMbOk | ui::kMbIconExclamation); }
 
 bool CDiskMgrDlg::ConfirmErase(const std::string& question) {
-  return MessageBox(question, kProductCaption, ui::kMbYesNo | ui::kMbIconExclamation) == ui::kIdYes;
+  return MessageBox(question, base::kProductCaption, ui::kMbYesNo | ui::kMbIconExclamation) == ui::kIdYes;
 }
 
 }  // namespace sw::app

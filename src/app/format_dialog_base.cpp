@@ -1,4 +1,5 @@
 #include "app/format_dialog_base.h"
+#include "base/product.h"
 
 #include <utility>
 
@@ -82,7 +83,7 @@ void CFormatDialogBase::BeginProgress(int percent, const std::string& status) {
 void CFormatDialogBase::ShowRefusal(const disk::SizeRefusal& refusal, unsigned icon) {
   const char* caption = kDefaultMessageCaption;
   switch (refusal.caption) {
-    case disk::RefusalCaption::Product: caption = kProductCaption; break;
+    case disk::RefusalCaption::Product: caption = base::kProductCaption; break;
     case disk::RefusalCaption::Other: caption = disk::kWizardOtherCaption; break;
     case disk::RefusalCaption::Warning:
       caption = disk::kWarningCaption;

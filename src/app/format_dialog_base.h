@@ -9,7 +9,7 @@
 #include <string>
 
 #include "app/colour_scheme.h"
-#include "app/product.h"
+#include "base/product.h"
 #include "disk/partition_sizes.h"
 #include "disk/partition_steps.h"
 #include "disk/volume_format.h"

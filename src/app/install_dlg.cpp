@@ -1,6 +1,6 @@
 #include "app/install_dlg.h"
 
-#include "app/product.h"
+#include "base/product.h"
 #include "host/initiator_presence.h"
 #include "host/module_file.h"
 #include "iscsi/command_runner.h"
@@ -30,7 +30,7 @@ void InstallDialog::OnCancel() { Close(); }
 void InstallDialog::OnOK() {
   const std::string modulePath = host::ModuleFileName();
   if (modulePath.empty() || !host::FileExists(host::InstallerPath(modulePath))) {
-    MessageBox(host::MissingInstallerMessage(host::ProgramFolder(modulePath)), kProductCaption,
+    MessageBox(host::MissingInstallerMessage(host::ProgramFolder(modulePath)), base::kProductCaption,
                ui::kMbOk | ui::kMbIconExclamation);
     return;
   }

@@ -5,7 +5,7 @@
 #include "app/list_columns.h"
 #include "app/logout_context.h"
 #include "app/password_dlg.h"
-#include "app/product.h"
+#include "base/product.h"
 #include "app/wizard_dlg.h"
 #include "disk/volume_inventory.h"
 #include "iscsi/command_lines.h"
@@ -135,7 +135,7 @@ ui::Lresult IscsiPanel::RefreshTargetPortals(ui::Wparam, ui::Lparam lParam) {
   {
     ui::BusyCursor adding(IDR_BUSY_CURSOR);
     if (iscsi::AddDevicePortal(wmi, m_selection.SelectedDeviceIp()) != 0) {
-      Dialog().MessageBox(iscsi::kTargetConnectionFailedMessage, kProductCaption, ui::kMbOk);
+      Dialog().MessageBox(iscsi::kTargetConnectionFailedMessage, base::kProductCaption, ui::kMbOk);
     }
   }
   StartTargetTimer();
@@ -202,7 +202,7 @@ void IscsiPanel::LoginTargets(int deferred) {
   request.deferred = deferred;
   request.selectedRow = m_targetList.GetNextItem(-1, ui::kLvniSelected);
   request.selectedDeviceIp = m_selection.SelectedDeviceIp();
-  request.productCaption = kProductCaption;
+  request.productCaption = base::kProductCaption;
   iscsi::CWmiWrapper wmi;
   iscsi::LoginTargets(request, m_targets, m_login, wmi, *this);
 }
@@ -223,14 +223,14 @@ void IscsiPanel::RunChapDialog(const std::string& user, const std::string& secre
     const int rows = m_targetList.GetItemCount();
     const int selected = rows > 0 ? m_targetList.GetNextItem(-1, ui::kLvniSelected) : -1;
     if (selected < 0 || static_cast<std::size_t>(selected) >= m_targets.TargetNames.size()) {
-      Dialog().MessageBox(iscsi::kSelectTargetFirstMessage, kProductCaption, ui::kMbOk | ui::kMbIconInformation);
+      Dialog().MessageBox(iscsi::kSelectTargetFirstMessage, base::kProductCaption, ui::kMbOk | ui::kMbIconInformation);
       return;
     }
     target = m_targets.TargetNames[static_cast<std::size_t>(selected)];
   }
   // Credentials that could not stand in the command line can never be typed to any effect.
   if (const char* refusal = iscsi::ChapDeviceValueRefusal(user, iscsi::DecodeBase64(secretBase64))) {
-    Dialog().MessageBox(refusal, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
+    Dialog().MessageBox(refusal, base::kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
     m_login.ChapLoginResult = 0;
     return;
   }
@@ -339,7 +339,7 @@ void IscsiPanel::StartInitiatorRefresh() {
 
 void IscsiPanel::ReportServiceNotStarted() {
   m_serviceStartFailed = true;
-  Dialog().MessageBox(host::kServiceNotStartedMessage, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
+  Dialog().MessageBox(host::kServiceNotStartedMessage, base::kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
 }
 
 std::vector<std::string> IscsiPanel::TargetRowStatuses() const {
@@ -358,7 +358,7 @@ void IscsiPanel::LogoutSelectedTarget() {
   }
   // As Connect does: a Disconnect that could not act says why.
   if (!done) {
-    Dialog().MessageBox(iscsi::kInvalidTargetNameMessage, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
+    Dialog().MessageBox(iscsi::kInvalidTargetNameMessage, base::kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
   }
   m_targetList.SetRedraw(false);
   StartTargetTimer();

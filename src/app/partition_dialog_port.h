@@ -8,15 +8,15 @@
 
 namespace sw::app {
 
-class PartitionDialogOpener {
+class PartitionDialogLauncher {
  public:
-  virtual ~PartitionDialogOpener() = default;
+  virtual ~PartitionDialogLauncher() = default;
   virtual bool OpenPartitionDialog(ui::CWnd* parent, const disk::PartitionRequest& request) = 0;
 };
 
 // The opener in force: the Partition dialog unless another was registered; nullptr puts the
 // Partition dialog back.
-PartitionDialogOpener* GetPartitionDialogOpener();
-void SetPartitionDialogOpener(PartitionDialogOpener* opener);
+PartitionDialogLauncher* GetPartitionDialogLauncher();
+void SetPartitionDialogLauncher(PartitionDialogLauncher* opener);
 
 }  // namespace sw::app

@@ -1,6 +1,6 @@
 #include "app/password_dlg.h"
 
-#include "app/product.h"
+#include "base/product.h"
 #include "iscsi/target_login.h"
 #include "iscsi/wmi_wrapper.h"
 #include "resource.h"
@@ -38,7 +38,7 @@ void CPasswordDialog::OnOK() {
     if (check.inStatic) {
       m_message.SetWindowText(check.message);
     } else {
-      MessageBox(check.message, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
+      MessageBox(check.message, base::kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
     }
     if (check.clearUser) m_userEdit.SetWindowText("");
     if (check.clearPassword) m_passwordEdit.SetWindowText("");
@@ -50,7 +50,7 @@ void CPasswordDialog::OnOK() {
   const std::optional<std::string> initiator = iscsi::FirstInitiatorName(wmi);
   if (!initiator) {
     busy.Restore();
-    MessageBox(iscsi::kNoInitiatorNameMessage, kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
+    MessageBox(iscsi::kNoInitiatorNameMessage, base::kProductCaption, ui::kMbOk | ui::kMbIconExclamation);
     LoginDone = 0;
     EndDialog(ui::kIdCancel);
     return;

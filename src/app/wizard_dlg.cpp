@@ -1,4 +1,5 @@
 #include "app/wizard_dlg.h"
+#include "base/product.h"
 
 #include "app/logout_context.h"
 #include "disk/disk_access.h"
@@ -56,11 +57,11 @@ class DialogWizardHost : public disk::WizardHost {
       m_dialog.ShowMessage(text);
       return;
     }
-    m_dialog.MessageBox(text, caption == disk::RefusalCaption::Product ? kProductCaption : kDefaultMessageCaption,
+    m_dialog.MessageBox(text, caption == disk::RefusalCaption::Product ? base::kProductCaption : kDefaultMessageCaption,
                         ui::kMbOk | (exclamation ? ui::kMbIconExclamation : 0u));
   }
   bool ConfirmErase(const std::string& question) override {
-    return m_dialog.MessageBox(question, kProductCaption, ui::kMbYesNo | ui::kMbIconExclamation) == ui::kIdYes;
+    return m_dialog.MessageBox(question, base::kProductCaption, ui::kMbYesNo | ui::kMbIconExclamation) == ui::kIdYes;
   }
 
  private:

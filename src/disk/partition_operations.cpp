@@ -64,7 +64,7 @@ CreateOutcome CreatePartition(const PartitionRequest& request, FormatDialog& dia
   // otherwise stay without one and the format refuse it: the user chose a letter, so it gets it.
   // Without a chosen letter (none was free) the volume keeps the one Windows gave it.
   if (arrived && !request.drivePath.empty()) {
-    if (arrived->volumePath == kNoValue) {
+    if (!HasDrivePath(*arrived)) {
       AssignDriveLetter(*arrived, request.drivePath, sessions);
     } else {
       ReassignDriveLetter(*arrived, request.drivePath, sessions);

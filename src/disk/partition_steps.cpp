@@ -10,13 +10,6 @@
 
 namespace sw::disk {
 
-namespace {
-bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-bool HasLetter(const std::optional<VolumeRecord>& entry) {
-  return entry && !entry->volumePath.empty() && IsLetter(entry->volumePath[0]);
-}
-}  // namespace
-
 std::optional<VolumeRecord> FindTargetEntry(const std::string& target) {
   VolumeTable table;
   BuildVolumeTable(table);
@@ -82,7 +75,7 @@ WizardOutcome RunPartitionWizard(const WizardChoice& choice, WizardHost& host, F
   host.ShowProgress(20, "Percent Completed ...20%");
   entry = WaitForTargetLetter(choice.target, host);
   // Without a free letter to choose, the volume keeps the one Windows gave it.
-  if (entry && entry->diskNumber == disk && entry->volumePath != kNoValue && !choice.drivePath.empty()) {
+  if (entry && entry->diskNumber == disk && HasDrivePath(*entry) && !choice.drivePath.empty()) {
     ReassignDriveLetter(*entry, choice.drivePath, sessions);
   }
   host.ShowProgress(30, "Percent Completed ...30%");
@@ -95,7 +88,7 @@ bool StartWizardFormat(FormatDialog& dialog, PartitionProgress& progress, const 
   progress.ShowProgress(40, ProgressText(40));
   progress.ShowStatus(kWaitingForOsText);
   std::optional<VolumeRecord> entry = FindTargetEntry(target);
-  for (int remaining = kTargetVolumeRounds; remaining > 0 && !HasLetter(entry);) {
+  for (int remaining = kTargetVolumeRounds; remaining > 0 && !HasDriveLetter(entry);) {
     progress.ShowStatus(WaitingText(remaining));
     progress.Wait(kStepWaitMs);
     --remaining;
@@ -103,7 +96,7 @@ bool StartWizardFormat(FormatDialog& dialog, PartitionProgress& progress, const 
   }
   progress.ShowStatus("");
   if (!entry) return false;
-  if (!HasLetter(entry)) {
+  if (!HasDriveLetter(entry)) {
     dialog.ShowMessage(kInvalidVolumeText);
     return false;
   }

@@ -154,6 +154,14 @@ std::vector<iscsi::SessionDevicesRecord> QuerySessions() {
 
 }  // namespace
 
+bool HasDrivePath(const VolumeRecord& record) { return !record.volumePath.empty() && record.volumePath != kNoValue; }
+
+bool HasDriveLetter(const std::optional<VolumeRecord>& record) {
+  if (!record || record->volumePath.empty()) return false;
+  const char c = record->volumePath[0];
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z');
+}
+
 std::string CapacityText(std::uint64_t bytes) {
   std::uint64_t whole = bytes >> 30;
   std::uint64_t hundredths = (((bytes & ((1ull << 30) - 1)) + 6291455ull) * 100ull) >> 30;

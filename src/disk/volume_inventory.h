@@ -5,6 +5,7 @@
 // The assembly is core; the volume and disk queries go through volume_io.h and disk_io.h.
 
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +39,12 @@ struct VolumeRecord {
   std::string targetName;             // empty when no session has the disk
 };
 using VolumeTable = std::vector<VolumeRecord>;
+
+// The two meanings of "the volume has a drive letter": its volume path is a drive path (anything
+// but "*"), what a letter move or removal acts on; and that path begins with a letter, what the
+// format needs.
+bool HasDrivePath(const VolumeRecord& record);
+bool HasDriveLetter(const std::optional<VolumeRecord>& record);
 
 // Whole gibibytes, a point, and hundredths rounded up from 6291455/2^30; hundredths that round up
 // to a whole gibibyte are carried: 2^30 - 1 bytes reads "1.00 Gb".

@@ -11,12 +11,10 @@ namespace sw::disk {
 
 namespace {
 
-bool HasLetter(const VolumeRecord& entry) { return entry.volumePath != kNoValue && !entry.volumePath.empty(); }
-
 // The old mount point goes first (a volume holds one letter); when the new one cannot be set the
 // old one is put back, so a taken letter does not leave the volume without any.
 bool MoveMountPoint(const VolumeRecord& entry, const std::string& drivePath) {
-  const bool removed = HasLetter(entry) && volume_io::DeleteMountPoint(entry.volumePath);
+  const bool removed = HasDrivePath(entry) && volume_io::DeleteMountPoint(entry.volumePath);
   if (volume_io::SetMountPoint(drivePath, entry.volumeName)) return true;
   if (removed) volume_io::SetMountPoint(entry.volumePath, entry.volumeName);
   return false;
@@ -39,13 +37,13 @@ std::optional<VolumeRecord> WaitForDiskVolume(std::int32_t disk, std::int32_t pa
   for (int attempt = 0; attempt < kVolumeWaitTries; ++attempt) {
     if (attempt > 0) host::SleepMs(kVolumeWaitIntervalMs);
     found = FindDiskVolume(disk, partition);
-    if (found && HasLetter(*found)) break;
+    if (found && HasDrivePath(*found)) break;
   }
   return found;
 }
 
 bool ReassignDriveLetter(const VolumeRecord& entry, const std::string& drivePath, const SessionDisks& sessions) {
-  if (!sessions.Contains(entry.diskNumber) || !HasLetter(entry)) return false;
+  if (!sessions.Contains(entry.diskNumber) || !HasDrivePath(entry)) return false;
   return MoveMountPoint(entry, drivePath);
 }
 

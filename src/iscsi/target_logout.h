@@ -8,11 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "base/product.h"
+
 #include "iscsi/wmi_wrapper.h"
 
 namespace sw::iscsi {
 
-constexpr const char* kProductCaption = "Corvane's Halden Seekwell";
+using base::kProductCaption;
 
 // One volume of the inventory, as the logout reads it.
 struct InventoryVolume {

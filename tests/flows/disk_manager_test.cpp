@@ -44,7 +44,7 @@ std::string FileBytes(const std::string& path) {
 }
 
 // The Partition dialog's part of an Add, as a user who asks for 32 MiB on F:\ would get it.
-class ScriptedPartitionDialog : public PartitionDialogOpener {
+class ScriptedPartitionDialog : public PartitionDialogLauncher {
  public:
   bool OpenPartitionDialog(ui::CWnd*, const disk::PartitionRequest& request) override {
     seen = request;
@@ -78,7 +78,7 @@ class DiskManagerFlow : public test::MachineTest {
   }
   void TearDown() override {
     test::MachineTest::TearDown();
-    SetPartitionDialogOpener(nullptr);
+    SetPartitionDialogLauncher(nullptr);
     fs::remove_all(dir_);
   }
 
@@ -355,7 +355,7 @@ TEST_F(DiskManagerFlow, AddThroughThePartitionDialogReopensWithTheNewSegment) {
   Shell("printf 'label: dos\\n' | sfdisk -q '" + image + "' >/dev/null 2>&1", &status);
   ASSERT_EQ(0, status);
   ScriptedPartitionDialog partitionDialog;
-  SetPartitionDialogOpener(&partitionDialog);
+  SetPartitionDialogLauncher(&partitionDialog);
   bool reopened = false;
   Open([&](CDiskMgrDlg& d) {
     ASSERT_EQ(1, d.Bar(1)->Segments().count);

@@ -9,6 +9,7 @@
 #include <regex>
 
 #include "app/partition_dlg.h"
+#include "base/product.h"
 #include "app/wizard_dlg.h"
 #include "disk/disk_access.h"
 #include "simulated_machine.h"
@@ -135,7 +136,7 @@ TEST_F(PartitionDialogsFlow, SizeChecksRefuseInOrderBeforeAnythingIsWritten) {
       {true, kDisk, "1020", false, false, "Invalid partition size.\nPartition must be less than 1019Mb", "Ra DUROV"},
       {true, kDisk, "511", true, false, "FAT32 partition cannot be less than 512Mb", "Ra DUROV"},
       {true, kDisk, "600", false, true, "Please Select Format Type.", "Warning"},
-      {true, kSmall, nullptr, true, false, "FAT32 partition cannot be less than 512Mb", kProductCaption},
+      {true, kSmall, nullptr, true, false, "FAT32 partition cannot be less than 512Mb", base::kProductCaption},
   };
   for (const Row& row : rows) {
     SCOPED_TRACE(std::string(row.wizard ? "wizard " : "partition ") + (row.size ? row.size : "max") +
