@@ -32,6 +32,7 @@
 #include "device_peer.h"
 #include "device_servers.h"
 #include "fabric/fabric.h"
+#include "private_files.h"
 #include "sim_net.h"
 
 namespace sw::sim {
@@ -78,9 +79,12 @@ const char kUsage[] =
     "of the fabric is played. --interface IF puts the device addresses on IF and moves them\n"
     "there on address changes. Each device with a local address gets an iSCSI portal (tgtd) and\n"
     "SMB shares (smbd, nmbd) of its own, bound to its address only; --no-servers leaves them out.\n"
-    "LUN backing files go to --disk-folder (default $SEEKWELL_SIM_DISKS, else\n"
-    "/tmp/seekwell-sim-disks), where the simulated initiator finds them. --verbose also prints\n"
-    "each device's server start-up time and memory. Stops on SIGTERM, SIGINT or SIGHUP.\n";
+    "LUN backing files go to --disk-folder DIR (default $SEEKWELL_SIM_DISKS), where the simulated\n"
+    "initiator finds them and where they stay between runs; DIR is created when missing and must\n"
+    "belong to the user running halden-sim and be closed to writes by others. Without either, a\n"
+    "new private folder in $TMPDIR (or /tmp) holds them for this run only.\n"
+    "--verbose also prints each device's server start-up time and memory. Stops on SIGTERM,\n"
+    "SIGINT or SIGHUP.\n";
 
 bool ParseOptions(int argc, char** argv, Options* o) {
   for (int i = 1; i < argc; ++i) {
@@ -238,12 +242,16 @@ class Simulator {
   void Shutdown() {
     for (auto& s : servers_) s->Stop();
     servers_.clear();
-    while (waitpid(-1, nullptr, WNOHANG) > 0) {
-    }
+    StopOwnChildren();
+    std::error_code ec;
     if (!stateRoot_.empty()) {
-      std::error_code ec;
       std::filesystem::remove_all(stateRoot_, ec);
       stateRoot_.clear();
+    }
+    // A disk folder made for this run only: nobody can find it again.
+    if (!ownDiskFolder_.empty()) {
+      std::filesystem::remove_all(ownDiskFolder_, ec);
+      ownDiskFolder_.clear();
     }
     for (auto& c : connections_) close(c.fd);
     connections_.clear();
@@ -260,20 +268,34 @@ class Simulator {
  private:
   bool StartServers() {
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/halden-sim.XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (!mkdtemp(name.data())) {
-      Log("cannot make a state folder from " + pattern + ": " + std::strerror(errno));
+    const std::string temp = tmp && *tmp ? tmp : "/tmp";
+    std::string error;
+    // Configuration, accounts and logs of every device: ours alone (mode 0700).
+    stateRoot_ = MakePrivateFolder(temp, "halden-sim", &error);
+    if (stateRoot_.empty()) {
+      Log(error);
       return false;
     }
-    stateRoot_ = name.data();
-    chmod(stateRoot_.c_str(), 0711);
     // Samba's helpers outlive the smbd that forked them; as their reaper we stop and reap them.
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     std::string disks = options_.diskFolder;
     if (disks.empty() && std::getenv("SEEKWELL_SIM_DISKS")) disks = std::getenv("SEEKWELL_SIM_DISKS");
-    if (disks.empty()) disks = "/tmp/seekwell-sim-disks";
+    if (disks.empty()) {
+      disks = ownDiskFolder_ = MakePrivateFolder(temp, "halden-sim-disks", &error);
+      if (disks.empty()) {
+        Log(error);
+        return false;
+      }
+      Log("LUN files in " + disks + " for this run (--disk-folder keeps them)");
+    } else {
+      // Root writes and sizes files here: a folder someone else could change is refused.
+      std::string resolved;
+      if (!UsePrivateFolder(disks, &resolved, &error)) {
+        Log("refusing the disk folder: " + error);
+        return false;
+      }
+      disks = resolved;
+    }
     for (size_t i = 0; i < devices_.size(); ++i) {
       DeviceServers::Settings settings;
       settings.stateDir = stateRoot_ + "/d" + std::to_string(i);
@@ -515,6 +537,7 @@ class Simulator {
   std::map<std::string, int> addressUsers_;
   std::vector<std::unique_ptr<DeviceServers>> servers_;  // parallel to devices_
   std::string stateRoot_;
+  std::string ownDiskFolder_;  // made by this run (no folder was given)
   unsigned ifindex_ = 0;
   int receiver_ = -1;
 };
