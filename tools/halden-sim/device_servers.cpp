@@ -30,6 +30,7 @@
 #include <sstream>
 #include <thread>
 
+#include "netbios_query.h"
 #include "private_files.h"
 
 namespace sw::sim {
@@ -373,34 +374,19 @@ bool AnswersNameQuery(const std::string& address, int prefixLength, const std::s
     uint32_t host = ntohl(to.sin_addr.s_addr) | (0xffffffffu >> prefixLength);
     to.sin_addr.s_addr = htonl(host);
   }
-  uint8_t q[50] = {0x53, 0x57, 0x01, 0x10, 0x00, 0x01, 0, 0, 0, 0, 0, 0, 0x20};
-  std::string padded = name;
-  for (char& c : padded) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  padded.resize(15, ' ');
-  padded.push_back('\x20');
-  for (size_t i = 0; i < 16; ++i) {
-    auto b = static_cast<uint8_t>(padded[i]);
-    q[13 + 2 * i] = static_cast<uint8_t>('A' + (b >> 4));
-    q[14 + 2 * i] = static_cast<uint8_t>('A' + (b & 0x0f));
-  }
-  q[45] = 0;
-  q[46] = 0x00;
-  q[47] = 0x20;
-  q[48] = 0x00;
-  q[49] = 0x01;
+  const std::vector<uint8_t> q = NameQuery(name, 0x5357);
   int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   int on = 1;
   setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on));
   bool ok = false;
-  if (sendto(fd, q, sizeof(q), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to)) == sizeof(q)) {
+  if (sendto(fd, q.data(), q.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to)) ==
+      static_cast<ssize_t>(q.size())) {
     pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, ms) == 1) {
       uint8_t r[512];
       ssize_t n = recv(fd, r, sizeof(r), MSG_DONTWAIT);
-      // Same transaction, a response, return code 0, at least one answer.
-      ok = n >= 12 && r[0] == q[0] && r[1] == q[1] && (r[2] & 0x80) && (r[3] & 0x0f) == 0 &&
-           (r[6] | r[7]) != 0;
+      ok = n > 0 && IsPositiveNameAnswer(q, r, static_cast<size_t>(n));
     }
   }
   close(fd);
