@@ -24,8 +24,17 @@ std::string PhysicalDrivePath(std::int32_t disk) {
 }
 
 std::int64_t GeometrySize(const DiskGeometry& g) {
-  return static_cast<std::int64_t>(g.BytesPerSector) * static_cast<std::int64_t>(g.SectorsPerTrack) *
-         static_cast<std::int64_t>(g.TracksPerCylinder) * g.Cylinders;
+  // The four values come from the disk's driver: a product past 63 bits (or a negative cylinder
+  // count) is no size at all, and is read as unknown rather than wrapped.
+  std::int64_t size = 0;
+  if (g.Cylinders < 0 ||
+      __builtin_mul_overflow(static_cast<std::int64_t>(g.BytesPerSector), static_cast<std::int64_t>(g.SectorsPerTrack),
+                             &size) ||
+      __builtin_mul_overflow(size, static_cast<std::int64_t>(g.TracksPerCylinder), &size) ||
+      __builtin_mul_overflow(size, g.Cylinders, &size)) {
+    return 0;
+  }
+  return size;
 }
 
 bool QueryGeometry(io::DiskHandle handle, DiskGeometry& geometry) {

@@ -24,6 +24,7 @@ std::string PhysicalDrivePath(std::int32_t disk);
 
 // Geometry query with a query-only open; the product of its four values, 0 on any failure.
 std::int64_t ReadDiskSize(std::int32_t disk);
+// The product of the four values; 0 when it does not fit 63 bits or the cylinder count is negative.
 std::int64_t GeometrySize(const DiskGeometry& geometry);
 // The same query returning the whole geometry; `geometry` is untouched on failure.
 bool ReadGeometry(const std::string& path, DiskGeometry& geometry);
