@@ -519,12 +519,7 @@ const char* ExchangeName(Exchange e) { return kExchangeNames[static_cast<int>(e)
 
 std::string TargetEntryText(const Target& t) {
   if (!t.rawEntry.empty()) return t.rawEntry;
-  // '=' separates the entries of a target list, so a secret whose Base64 ends in padding would
-  // split its own entry: the padding is left out (readers stop at '=' in any case, and decode the
-  // last short group all the same).
-  std::string secret = EncodeBase64(t.secret);
-  while (!secret.empty() && secret.back() == '=') secret.pop_back();
-  return t.name + "|" + t.auth + "@" + t.user + "$" + secret;
+  return t.name + "|" + t.auth + "@" + t.user + "$" + EncodeBase64(t.secret);
 }
 
 const ShareAccess* Device::AccessOf(const std::string& share) const {

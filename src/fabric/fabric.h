@@ -42,8 +42,7 @@ struct Target {
   std::string rawEntry;  // when set, sent verbatim instead of the composed entry (malformed devices)
 };
 
-// The entry text a device reports: name "|" auth "@" user "$" Base64(secret) without its '='
-// padding ('=' separates entries).
+// The entry text a device reports: name "|" auth "@" user "$" Base64(secret).
 std::string TargetEntryText(const Target& t);
 
 // File name of a target's disk image, which is also its LUN's backing file: the device's address
