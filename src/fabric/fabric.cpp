@@ -290,6 +290,68 @@ class Reader {
     return true;
   }
 
+  // One portal holds one account per CHAP user: a user given again with another secret would
+  // silently keep the first one, and the later target could never be logged in to.
+  bool ChapAccounts(const Device& d, const std::string& where) {
+    for (size_t i = 0; i < d.targets.size(); ++i) {
+      const Target& t = d.targets[i];
+      if (!IsChap(t)) continue;
+      for (size_t j = 0; j < i; ++j) {
+        const Target& earlier = d.targets[j];
+        if (IsChap(earlier) && earlier.user == t.user && earlier.secret != t.secret) {
+          return Fail(where, TargetLabel(i, t) + ": CHAP user \"" + t.user + "\" has another secret in " +
+                                 TargetLabel(j, earlier));
+        }
+      }
+    }
+    return true;
+  }
+
+  static bool IsChap(const Target& t) {
+    if (t.auth.size() != 4) return false;
+    for (size_t i = 0; i < 4; ++i) {
+      if (std::tolower(static_cast<unsigned char>(t.auth[i])) != "chap"[i]) return false;
+    }
+    return true;
+  }
+
+  static std::string TargetLabel(size_t index, const Target& t) {
+    return "target " + std::to_string(index + 1) + " (" + t.name + ")";
+  }
+
+  // Targets whose names differ only in what the file name folds would share one disk file (the
+  // portal's LUN and the initiator's disk), the later one truncating the earlier; also across
+  // devices that share an address.
+  bool DiskFiles(const std::vector<Device>& devices) {
+    struct Owner {
+      size_t device;
+      size_t target;
+    };
+    std::vector<std::pair<std::string, Owner>> seen;
+    for (size_t i = 0; i < devices.size(); ++i) {
+      for (size_t k = 0; k < devices[i].targets.size(); ++k) {
+        const Target& t = devices[i].targets[k];
+        if (t.name.empty()) continue;  // a raw entry without a name has no disk
+        const std::string file = TargetImageFileName(devices[i].address, t.name);
+        for (const auto& s : seen) {
+          if (s.first != file) continue;
+          const Device& other = devices[s.second.device];
+          return Fail(DeviceLabel(i, devices[i]),
+                      TargetLabel(k, t) + " and " +
+                          (s.second.device == i ? std::string() : DeviceLabel(s.second.device, other) + ", ") +
+                          TargetLabel(s.second.target, other.targets[s.second.target]) +
+                          " would share the disk file " + file);
+        }
+        seen.push_back({file, {i, k}});
+      }
+    }
+    return true;
+  }
+
+  static std::string DeviceLabel(size_t index, const Device& d) {
+    return "device " + std::to_string(index + 1) + " (" + d.name + ")";
+  }
+
   bool ReadDevice(const json::Value& obj, size_t index, Device* d) {
     std::string where = "device " + std::to_string(index + 1);
     if (!obj.IsObject()) return Fail(where, "a device must be an object");
@@ -407,6 +469,7 @@ class Reader {
       return Fail(where, "\"dhcpNetmask\" is not a contiguous mask");
     }
     if (!Address(obj, "dhcpGateway", where, &d->dhcpGateway)) return false;
+    if (!ChapAccounts(*d, where)) return false;
     if (!ExchangeMap(obj, where, d)) return false;
     if (!Bool(obj, "http", where, &d->http)) return false;
     int64_t port = d->httpPort;
@@ -517,6 +580,7 @@ bool LoadFabric(const std::string& jsonText, Fabric* fabric, std::string* error)
         }
         result.devices.push_back(std::move(d));
       }
+      if (r.error.empty()) r.DiskFiles(result.devices);
     }
   }
   if (!r.error.empty()) {
@@ -530,7 +594,7 @@ bool LoadFabric(const std::string& jsonText, Fabric* fabric, std::string* error)
 bool ReadDevice(const json::Value& object, Device* device, std::string* error) {
   Reader r;
   Device d;
-  if (!r.ReadDevice(object, 0, &d)) {
+  if (!r.ReadDevice(object, 0, &d) || !r.DiskFiles({d})) {
     if (error) *error = r.error;
     return false;
   }

@@ -2,6 +2,7 @@
 // (attempt limit or wall-clock cap), never overflow, and leave name lists of distinct, non-empty,
 // terminated items that fit their fields, and a table that still finds the selected device.
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <deque>
@@ -17,6 +18,22 @@ namespace {
 using namespace sw::protocol;
 
 using fuzz::Require;
+
+struct Limits {
+  bool flush;
+  int attempts;
+  std::int64_t capMs;
+};
+
+// The rules of each exchange the target drives, by the selector byte.
+Limits LimitsOf(int which) {
+  switch (which) {
+    case 0: return {true, kLoginAttemptLimit, kLoginWaitCapMs};
+    case 1:
+    case 2: return {true, kQueryAttemptLimit, kQueryWaitCapMs};
+    default: return {false, kSetAttemptLimit, kSetWaitCapMs};
+  }
+}
 
 void CheckList(const NameList& list, char separator) {
   std::set<std::string> seen;
@@ -66,8 +83,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 4: ok = SetDeviceStaticAddress(state, port, &report); break;
   }
   Require(sends == 1);
-  // The cap holds on the port's clock whatever arrives (11 flush polls come before it).
-  Require(report.elapsedMs <= 110 + kSetWaitCapMs + 200);
+  // The wait's time on the port's clock: the flush (11 polls), the counted attempts (each a wait
+  // or a read, and a pause between them), and what uncounted datagrams and read errors cost (a
+  // read each). Those extend the wait, but only until the cap: it is looked at after each of them.
+  // So a short flood followed by silence lasts the flood plus every attempt, never more.
+  const Limits limits = LimitsOf(which);
+  const std::int64_t flushMs = limits.flush ? kFlushPolls * kExchangePollWaitMs : 0;
+  const std::int64_t countedMs =
+      (limits.attempts + 1) * std::int64_t{kExchangePollWaitMs} + limits.attempts * std::int64_t{kExchangePauseMs};
+  const std::int64_t uncountedMs = std::int64_t{report.foreignOpcodes} + report.readErrors;
+  Require(report.elapsedMs <= flushMs + countedMs + std::min(uncountedMs, limits.capMs + 1) + 1);
+  if (report.outcome == ExchangeOutcome::TimeCapReached) Require(report.elapsedMs >= limits.capMs);
+  Require(report.attempts <= limits.attempts + 1);
   CheckList(state.shareNameList, ':');
   CheckList(state.targetEntryList, '=');
   Require(state.deviceList.count == 1);

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 
@@ -12,6 +13,8 @@
 
 namespace sw::nettest {
 namespace {
+
+constexpr double kStateLockWaitSeconds = 5;  // seekwell-cli's wait for the state folder's lock
 
 constexpr const char* kFabric = R"({"devices": [
   {"name": "CLI-NAS", "address": "10.77.5.1", "nodeId": "02:00:00:00:05:01", "gateway": "10.77.0.1",
@@ -87,7 +90,7 @@ TEST(CliIscsiNetTest, ConnectPrepareAndDisconnectAcrossRuns) {
   EXPECT_EQ(Cli(env, "iscsi connect cli.disk2 --chap-user cliuser --chap-secret wrongsecret1").status, 1);
   EXPECT_EQ(Cli(env, "iscsi connect cli.disk2 --chap-user cliuser --chap-secret short").status, 1);
   EXPECT_EQ(Active(Cli(env, "--json iscsi list"), "cli.disk2"), "NO");
-  EXPECT_EQ(Cli(env, "iscsi connect cli.disk2 --chap-user cliuser --chap-secret clisecret123").status, 0);
+  EXPECT_EQ(Cli("echo clisecret123 | " + env, "iscsi connect cli.disk2 --chap-user cliuser --chap-secret-stdin").status, 0);
 
   CliRun connect = Cli(env, "--json iscsi connect iqn.2009-11.com.halden:cli.disk1");
   ASSERT_EQ(connect.status, 0) << connect.out;
@@ -132,6 +135,55 @@ TEST(CliIscsiNetTest, ConnectPrepareAndDisconnectAcrossRuns) {
   ASSERT_EQ(connect.status, 0) << connect.out;
   EXPECT_FALSE(Json(connect).Find("newDisk")->AsBool());
   EXPECT_EQ(Json(connect).Find("volume")->AsString(), "F:\\");
+}
+
+// The state folder of a run with no device to talk to: what happens before the discovery.
+struct Timed {
+  std::string out;  // standard output and error, and "exit N"
+  double seconds = 0;
+};
+Timed CliTimed(const std::string& environment) {
+  const auto start = std::chrono::steady_clock::now();
+  Timed t;
+  t.out = Shell(environment + " " + SW_CLI_PATH + " --device 10.77.9.9 iscsi list");
+  t.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
+  return t;
+}
+
+// A state folder someone else owns or planted is refused before anything is read from it; the
+// default is the user's own, closed to others; a second run waits for the first, then gives up.
+TEST(CliIscsiNetTest, StateFolderIsPrivateAndUsedByOneRunAtATime) {
+  std::string why;
+  ASSERT_TRUE(InTestNamespace(&why)) << why;
+  const std::string base = WriteScratchFile("cli-state-base", "") + ".d";
+  Shell("mkdir -p " + base + "/foreign " + base + "/mine && chown nobody " + base + "/foreign && ln -s " + base +
+        "/mine " + base + "/planted && chown -h nobody " + base + "/planted");
+  Timed foreign = CliTimed("SEEKWELL_SIM_STATE=" + base + "/foreign");
+  EXPECT_NE(foreign.out.find("belongs to user 65534"), std::string::npos) << foreign.out;
+  EXPECT_NE(foreign.out.find("exit 2"), std::string::npos) << foreign.out;
+  Timed planted = CliTimed("SEEKWELL_SIM_STATE=" + base + "/planted");
+  EXPECT_NE(planted.out.find("is a link of user 65534"), std::string::npos) << planted.out;
+  EXPECT_EQ(Shell("find " + base + "/foreign " + base + "/mine -mindepth 1 | grep -c ."), "0\nexit 1")
+      << "nothing written";
+
+  Timed fresh = CliTimed("env -u XDG_STATE_HOME HOME=" + base + "/home");
+  EXPECT_NE(fresh.out.find("did not answer"), std::string::npos) << fresh.out;
+  const std::string folder = base + "/home/.local/state/seekwell-cli";
+  EXPECT_EQ(Shell("stat -c %a " + folder), "700\nexit 0");
+
+  // Another run holds the folder for 2 s: this one waits, then goes on; for 9 s: it gives up.
+  const std::string env = "SEEKWELL_SIM_STATE=" + folder;
+  Shell("flock " + folder + "/lock sleep 2 >/dev/null 2>&1 & sleep 0.3");
+  Timed waited = CliTimed(env);
+  EXPECT_NE(waited.out.find("waiting for another seekwell-cli"), std::string::npos) << waited.out;
+  EXPECT_NE(waited.out.find("did not answer"), std::string::npos) << waited.out;
+  EXPECT_GE(waited.seconds, 1.5);
+  Shell("flock " + folder + "/lock sleep 9 >/dev/null 2>&1 & sleep 0.3");
+  Timed busy = CliTimed(env);
+  EXPECT_NE(busy.out.find("is in use by another seekwell-cli"), std::string::npos) << busy.out;
+  EXPECT_NE(busy.out.find("exit 2"), std::string::npos) << busy.out;
+  EXPECT_GE(busy.seconds, kStateLockWaitSeconds);
+  EXPECT_LT(busy.seconds, kStateLockWaitSeconds + 2);
 }
 
 }  // namespace

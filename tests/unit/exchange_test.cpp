@@ -325,6 +325,19 @@ TEST_F(ExchangeTest, FloodMixedWithCountedRejectsEndsWithinTheQueryCap) {
   EXPECT_LE(port.nowMs - before, 110 + kQueryWaitCapMs + 110);
 }
 
+// A flood that stops before the cap only extends the wait: every counted attempt still follows,
+// and a reply at the last one is taken (the wait then lasts the flood plus the attempts).
+TEST_F(ExchangeTest, FloodShorterThanTheCapCostsNoCountedAttempt) {
+  SetPending("10.77.0.50", "255.255.0.0", "10.77.0.1");
+  port.Push(600, Datagram(Bytes{}));
+  port.Push(kSetAttemptLimit, Silence());
+  port.script.push_back(Datagram(Reply(SET_REPLY, state.clientId, "10.77.0.50")));
+  EXPECT_TRUE(SetDeviceStaticAddress(state, port, &report));
+  EXPECT_EQ(report.attempts, kSetAttemptLimit);
+  EXPECT_EQ(report.foreignOpcodes, 600);
+  EXPECT_GT(report.elapsedMs, kSetWaitCapMs);
+}
+
 // Windows' default timer: a 10 ms wait lasts 15.6 ms, a 100 ms pause 109 ms. Every exchange must
 // still make all its polls and take a reply that comes at the last one.
 TEST_F(ExchangeTest, EveryAttemptIsMadeOnACoarseTimer) {

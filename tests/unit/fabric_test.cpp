@@ -174,6 +174,30 @@ TEST(FabricTest, RejectsMistakesWithAnErrorNamingTheDevice) {
   }
 }
 
+// Two targets on one disk file, or one CHAP user with two secrets, could only fail later and
+// silently (the later target truncating the earlier's disk; a login that can never succeed).
+TEST(FabricTest, RefusesTargetsSharingADiskFileAndAChapUserWithTwoSecrets) {
+  const std::string twoFiles = LoadError(OneDevice(
+      R"("targets": [{"name": "iqn.2009-11.com.halden:nas2:disk1"}, {"name": "iqn.2009-11.com.halden:nas2_disk1"}])"));
+  EXPECT_EQ(twoFiles,
+            "device 1 (N1): target 2 (iqn.2009-11.com.halden:nas2_disk1) and target 1 "
+            "(iqn.2009-11.com.halden:nas2:disk1) would share the disk file "
+            "10.77.0.20_iqn.2009-11.com.halden_nas2_disk1.img");
+  const std::string acrossDevices = LoadError(
+      R"({"devices": [{"name": "A", "address": "10.77.0.5", "targets": [{"name": "iqn.x:D"}]},
+                      {"name": "B", "address": "10.77.0.5", "targets": [{"name": "iqn.x:d"}]}]})");
+  EXPECT_NE(acrossDevices.find("device 2 (B): target 1 (iqn.x:d) and device 1 (A), target 1 (iqn.x:D)"),
+            std::string::npos) << acrossDevices;
+  const std::string twoSecrets = LoadError(OneDevice(
+      R"("targets": [{"name": "iqn.x:a", "auth": "chap", "user": "u", "secret": "s1s1s1s1s1s1"},
+                     {"name": "iqn.x:b", "auth": "none", "user": "u", "secret": "other"},
+                     {"name": "iqn.x:c", "auth": "CHAP", "user": "u", "secret": "s2s2s2s2s2s2"}])"));
+  EXPECT_EQ(twoSecrets, "device 1 (N1): target 3 (iqn.x:c): CHAP user \"u\" has another secret in target 1 (iqn.x:a)");
+  // The same user with the same secret on two targets is one account.
+  MustLoad(OneDevice(R"("targets": [{"name": "iqn.x:a", "auth": "chap", "user": "u", "secret": "s1s1s1s1s1s1"},
+                                    {"name": "iqn.x:c", "auth": "chap", "user": "u", "secret": "s1s1s1s1s1s1"}])"));
+}
+
 TEST(FabricTest, TwoDevicesMayShareAnAddressForConflictTests) {
   Fabric f = MustLoad(R"({"devices": [{"name": "A", "address": "10.77.0.5"},
                                       {"name": "B", "address": "10.77.0.5"}]})");

@@ -14,6 +14,7 @@
 #include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -29,6 +30,9 @@
 #include <sstream>
 #include <thread>
 
+#include "netbios_query.h"
+#include "private_files.h"
+
 namespace sw::sim {
 
 namespace {
@@ -40,6 +44,11 @@ constexpr int kIscsiPort = 3260;
 constexpr const char* kTgtdSocketDir = "/var/run/tgtd";
 // The account every share user and the guest act as: nobody owns what clients write.
 constexpr const char* kShareAccount = "nobody";
+constexpr gid_t kShareGid = 65534;  // the share account's group ("nogroup" in its account list)
+// Where smbd finds the device's share folders: the device's private folder is bound there in smbd's
+// own mount namespace, so the share account reaches the shares without passing through folders
+// that keep everyone else out (the state folder is 0700).
+constexpr const char* kShareMount = "/mnt";
 
 std::string Lower(std::string s) {
   for (char& c : s) {
@@ -128,6 +137,9 @@ pid_t Spawn(const std::vector<std::string>& argv, const SpawnOptions& o) {
     int log = o.logPath.empty() ? -1 : open(o.logPath.c_str(), O_WRONLY | O_CREAT | O_APPEND, 0600);
     dup2(log >= 0 ? log : null, 1);
     dup2(log >= 0 ? log : null, 2);
+    // Samba's IPC$ share lives in the temporary folder, entered as the share account: the system's
+    // own, not a private one halden-sim may have been given.
+    if (!o.binds.empty()) unsetenv("TMPDIR");
     sigset_t none;
     sigemptyset(&none);
     sigprocmask(SIG_SETMASK, &none, nullptr);
@@ -171,10 +183,13 @@ bool RunToEnd(const std::vector<std::string>& argv, const SpawnOptions& o, int t
   return WIFEXITED(status) && WEXITSTATUS(status) == 0;
 }
 
+// Looks without reaping: an ended child stays a zombie until Stop reaps it, so its pid (and the
+// process group named after it) cannot be handed to another process meanwhile.
 bool Alive(pid_t pid) {
   if (pid <= 0) return false;
-  int status = 0;
-  return waitpid(pid, &status, WNOHANG) == 0;
+  siginfo_t info{};
+  if (waitid(P_PID, static_cast<id_t>(pid), &info, WEXITED | WNOHANG | WNOWAIT) != 0) return false;
+  return info.si_pid == 0;
 }
 
 std::string FindProgram(const std::string& name) {
@@ -208,19 +223,72 @@ std::string LastLines(const std::string& path, size_t count) {
   return text.substr(at + 1);
 }
 
-// The processes whose command line names `needle` (the device's private configuration path):
-// smbd, nmbd and the helpers Samba forks and detaches.
-std::vector<pid_t> ProcessesNaming(const std::string& needle) {
-  std::vector<pid_t> found;
+struct ProcessInfo {
+  pid_t pid = 0;
+  pid_t parent = 0;
+  pid_t group = 0;
+  bool zombie = false;
+  std::string mountNamespace;
+};
+
+bool ReadProcess(pid_t pid, ProcessInfo* info) {
+  std::string stat = ReadText("/proc/" + std::to_string(pid) + "/stat");
+  // "pid (comm) state ppid pgrp ...": comm may hold blanks and parentheses, so read after the last ')'.
+  std::size_t close = stat.rfind(')');
+  if (close == std::string::npos) return false;
+  std::istringstream rest(stat.substr(close + 1));
+  std::string state;
+  long parent = 0;
+  long group = 0;
+  if (!(rest >> state >> parent >> group)) return false;
+  info->pid = pid;
+  info->zombie = state == "Z";
+  info->parent = static_cast<pid_t>(parent);
+  info->group = static_cast<pid_t>(group);
+  char link[128] = {};
+  ssize_t n = readlink(("/proc/" + std::to_string(pid) + "/ns/mnt").c_str(), link, sizeof link - 1);
+  info->mountNamespace = n > 0 ? std::string(link, static_cast<std::size_t>(n)) : std::string();
+  return true;
+}
+
+std::vector<ProcessInfo> Processes() {
+  std::vector<ProcessInfo> found;
   std::error_code ec;
   for (const auto& entry : fs::directory_iterator("/proc", ec)) {
     const std::string name = entry.path().filename().string();
-    if (name.find_first_not_of("0123456789") != std::string::npos) continue;
-    std::string cmdline = ReadText("/proc/" + name + "/cmdline");
-    std::replace(cmdline.begin(), cmdline.end(), '\0', ' ');
-    if (cmdline.find(needle) != std::string::npos) found.push_back(std::atoi(name.c_str()));
+    if (name.empty() || name.find_first_not_of("0123456789") != std::string::npos) continue;
+    ProcessInfo info;
+    if (ReadProcess(std::atoi(name.c_str()), &info)) found.push_back(info);
   }
   return found;
+}
+
+// The private mount namespaces of daemons we started (Spawn gives smbd and nmbd one each), read
+// while they run: what they fork stays in it, also a helper that makes a session of its own
+// (samba-dcerpcd) and so leaves their process group. Our own namespace is never one of them.
+std::set<std::string> PrivateNamespaces(const std::vector<pid_t>& daemons) {
+  std::set<std::string> namespaces;
+  ProcessInfo self;
+  ReadProcess(getpid(), &self);
+  for (pid_t d : daemons) {
+    ProcessInfo info;
+    if (d > 0 && ReadProcess(d, &info) && !info.mountNamespace.empty() &&
+        info.mountNamespace != self.mountNamespace) {
+      namespaces.insert(info.mountNamespace);
+    }
+  }
+  return namespaces;
+}
+
+// Helpers adopted by us (halden-sim is their subreaper) once the daemon that forked them ended:
+// our children in one of `namespaces` that lead a process group. Being our children, not yet
+// reaped, their pids cannot have been reused.
+std::vector<pid_t> AdoptedLeaders(const std::set<std::string>& namespaces) {
+  std::vector<pid_t> leaders;
+  for (const auto& p : Processes()) {
+    if (p.parent == getpid() && p.group == p.pid && namespaces.count(p.mountNamespace)) leaders.push_back(p.pid);
+  }
+  return leaders;
 }
 
 long ResidentKiB(pid_t pid) {
@@ -232,26 +300,43 @@ long ResidentKiB(pid_t pid) {
   return 0;
 }
 
-// TERM, up to `graceMs`, then KILL; children of ours are reaped.
-void StopProcesses(const std::vector<pid_t>& pids, int graceMs) {
-  for (pid_t p : pids) {
-    if (p > 0) kill(p, SIGTERM);
+// True while a process of the groups led by `leaders` runs (a zombie has ended).
+bool GroupsRunning(const std::vector<pid_t>& leaders) {
+  for (const auto& p : Processes()) {
+    if (std::find(leaders.begin(), leaders.end(), p.group) != leaders.end() && !p.zombie) return true;
   }
+  return false;
+}
+
+// The groups led by `leaders` (our children) get TERM, up to `graceMs`, then KILL; the leaders are
+// reaped last, so until then no group id can name another process's group.
+void StopGroups(const std::vector<pid_t>& leaders, int graceMs) {
+  for (pid_t p : leaders) kill(-p, SIGTERM);
   auto until = Clock::now() + std::chrono::milliseconds(graceMs);
-  for (pid_t p : pids) {
-    if (p <= 0) continue;
-    while (Clock::now() < until) {
-      int status = 0;
-      pid_t r = waitpid(p, &status, WNOHANG);
-      if (r == p || (r < 0 && kill(p, 0) != 0)) break;
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    }
-    if (kill(p, 0) == 0) {
-      kill(p, SIGKILL);
-      int status = 0;
-      waitpid(p, &status, 0);
+  while (Clock::now() < until && GroupsRunning(leaders)) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  for (pid_t p : leaders) kill(-p, SIGKILL);
+  for (pid_t p : leaders) {
+    int status = 0;
+    waitpid(p, &status, 0);
+    // Members whose parent ended first were adopted by us: reap them too.
+    while (waitpid(-p, &status, WNOHANG) > 0) {
     }
   }
+}
+
+// Stops daemons we started (each leads its own group: Spawn makes it a session leader) with
+// everything they forked, never by name.
+void StopDaemons(const std::vector<pid_t>& daemons, int graceMs) {
+  const std::set<std::string> namespaces = PrivateNamespaces(daemons);
+  std::vector<pid_t> leaders = AdoptedLeaders(namespaces);
+  for (pid_t d : daemons) {
+    if (d > 0 && std::find(leaders.begin(), leaders.end(), d) == leaders.end()) leaders.push_back(d);
+  }
+  StopGroups(leaders, graceMs);
+  // Helpers whose parent ended just now were adopted meanwhile.
+  StopGroups(AdoptedLeaders(namespaces), graceMs);
 }
 
 bool IsLocalAddress(const std::string& address) {
@@ -289,34 +374,19 @@ bool AnswersNameQuery(const std::string& address, int prefixLength, const std::s
     uint32_t host = ntohl(to.sin_addr.s_addr) | (0xffffffffu >> prefixLength);
     to.sin_addr.s_addr = htonl(host);
   }
-  uint8_t q[50] = {0x53, 0x57, 0x01, 0x10, 0x00, 0x01, 0, 0, 0, 0, 0, 0, 0x20};
-  std::string padded = name;
-  for (char& c : padded) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  padded.resize(15, ' ');
-  padded.push_back('\x20');
-  for (size_t i = 0; i < 16; ++i) {
-    auto b = static_cast<uint8_t>(padded[i]);
-    q[13 + 2 * i] = static_cast<uint8_t>('A' + (b >> 4));
-    q[14 + 2 * i] = static_cast<uint8_t>('A' + (b & 0x0f));
-  }
-  q[45] = 0;
-  q[46] = 0x00;
-  q[47] = 0x20;
-  q[48] = 0x00;
-  q[49] = 0x01;
+  const std::vector<uint8_t> q = NameQuery(name, 0x5357);
   int fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
   if (fd < 0) return false;
   int on = 1;
   setsockopt(fd, SOL_SOCKET, SO_BROADCAST, &on, sizeof(on));
   bool ok = false;
-  if (sendto(fd, q, sizeof(q), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to)) == sizeof(q)) {
+  if (sendto(fd, q.data(), q.size(), 0, reinterpret_cast<sockaddr*>(&to), sizeof(to)) ==
+      static_cast<ssize_t>(q.size())) {
     pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, ms) == 1) {
       uint8_t r[512];
       ssize_t n = recv(fd, r, sizeof(r), MSG_DONTWAIT);
-      // Same transaction, a response, return code 0, at least one answer.
-      ok = n >= 12 && r[0] == q[0] && r[1] == q[1] && (r[2] & 0x80) && (r[3] & 0x0f) == 0 &&
-           (r[6] | r[7]) != 0;
+      ok = n > 0 && IsPositiveNameAnswer(q, r, static_cast<size_t>(n));
     }
   }
   close(fd);
@@ -389,7 +459,7 @@ SmbSetup BuildSmbSetup(const fabric::Device& device, const std::string& address,
     }
     taken.insert(Lower(name));
     c << "[" << name << "]\n"
-      << "path = " << stateDir << "/shares/s" << i << "\n"
+      << "path = " << kShareMount << "/s" << i << "\n"
       << "read only = no\nforce user = " << kShareAccount << "\nbrowseable = yes\n";
     if (!user.empty()) {
       c << "guest ok = no\nvalid users = " << user << "\n";
@@ -417,6 +487,65 @@ bool DeviceServers::Tgtadm(const std::vector<std::string>& args) {
   return RunToEnd(argv, o);
 }
 
+// A CHAP account given to tgtd through its control socket, as tgtadm would send it (tgt 1.0.x:
+// a 120-byte request head, then "user=U,password=S"): tgtadm takes the secret only as an argument,
+// which every local user can read in the process list.
+bool DeviceServers::AddTgtAccount(const std::string& user, const std::string& secret, std::string* error) {
+  for (const std::string* text : {&user, &secret}) {
+    for (unsigned char c : *text) {
+      if (c < 0x20 || c == ',' || c == 0x7f) {
+        *error = "a control character or ',' in the user or the secret";
+        return false;
+      }
+    }
+  }
+  const std::string params = "user=" + user + ",password=" + secret;
+  constexpr std::size_t kHead = 120;
+  std::vector<uint8_t> request(kHead + params.size() + 1, 0);
+  auto put32 = [&](std::size_t at, uint32_t v) { std::memcpy(&request[at], &v, 4); };
+  auto put64 = [&](std::size_t at, uint64_t v) { std::memcpy(&request[at], &v, 8); };
+  put32(0, 7);  // mode: account
+  put32(4, 0);  // op: new
+  std::memcpy(&request[8], "iscsi", 5);  // lld[64]
+  put32(72, static_cast<uint32_t>(request.size()));
+  put32(76, 0xffffffffu);  // tid: none
+  put64(80, 0);            // sid
+  put64(88, ~0ull);        // lun: none
+  std::memcpy(&request[kHead], params.data(), params.size());
+
+  sockaddr_un address{};
+  address.sun_family = AF_UNIX;
+  std::snprintf(address.sun_path, sizeof address.sun_path, "%s/socket.%d", kTgtdSocketDir, controlPort_);
+  int fd = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    *error = std::string("tgtd's control socket: ") + std::strerror(errno);
+    if (fd >= 0) close(fd);
+    return false;
+  }
+  timeval timeout{5, 0};
+  setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &timeout, sizeof timeout);
+  setsockopt(fd, SOL_SOCKET, SO_SNDTIMEO, &timeout, sizeof timeout);
+  bool sent = send(fd, request.data(), request.size(), MSG_NOSIGNAL) == static_cast<ssize_t>(request.size());
+  std::fill(request.begin(), request.end(), 0);
+  uint32_t response[2] = {1, 0};  // err, len
+  std::size_t got = 0;
+  while (sent && got < sizeof response) {
+    ssize_t n = recv(fd, reinterpret_cast<char*>(response) + got, sizeof response - got, 0);
+    if (n <= 0) break;
+    got += static_cast<std::size_t>(n);
+  }
+  close(fd);
+  if (got < sizeof response) {
+    *error = "no answer from tgtd";
+    return false;
+  }
+  if (response[0] != 0) {
+    *error = "tgtd error " + std::to_string(response[0]);
+    return false;
+  }
+  return true;
+}
+
 bool DeviceServers::Start(const std::string& address, int prefixLength) {
   address_ = address;
   prefixLength_ = prefixLength;
@@ -427,8 +556,8 @@ bool DeviceServers::Start(const std::string& address, int prefixLength) {
     Log("cannot create " + settings_.stateDir + ": " + ec.message());
     return false;
   }
-  // Share folders are written as the unprivileged account, which must reach them.
-  chmod(settings_.stateDir.c_str(), 0711);
+  // Accounts, logs and configuration: ours alone (the shares reach smbd through kShareMount).
+  chmod(settings_.stateDir.c_str(), 0700);
   stopped_ = false;
   if (!IsLocalAddress(address_)) {
     Log("no iSCSI portal and no shares: " + address_ + " is not an address of this host");
@@ -445,7 +574,6 @@ bool DeviceServers::StartPortal() {
     return false;
   }
   std::error_code ec;
-  fs::create_directories(settings_.diskFolder, ec);
   fs::create_directories(kTgtdSocketDir, ec);
   // tgtd's control socket lives in the file system, which every namespace shares: the port must
   // be free machine-wide. A port whose lock tgtd holds is taken.
@@ -478,7 +606,7 @@ bool DeviceServers::StartPortal() {
     if (up) {
       tgtd_ = pid;
     } else {
-      StopProcesses({pid}, 500);
+      StopDaemons({pid}, 500);
     }
   }
   if (tgtd_ < 0) {
@@ -490,26 +618,22 @@ bool DeviceServers::StartPortal() {
   for (size_t i = 0; i < device_.targets.size(); ++i) {
     const fabric::Target& t = device_.targets[i];
     const std::string tid = std::to_string(i + 1);
-    std::string file = settings_.diskFolder + "/" + fabric::TargetImageFileName(device_.address, t.name);
+    const std::string name = fabric::TargetImageFileName(device_.address, t.name);
+    const std::string file = settings_.diskFolder + "/" + name;
     // Made sparse at the target's size when missing; kept otherwise, so data stay on the device.
-    int fd = open(file.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
-    struct stat st{};
-    bool sized = fd >= 0 && fstat(fd, &st) == 0 &&
-                 (static_cast<uint64_t>(st.st_size) == t.sizeBytes ||
-                  ftruncate(fd, static_cast<off_t>(t.sizeBytes)) == 0);
-    if (fd >= 0) close(fd);
+    std::string fileProblem;
+    const bool sized = t.sizeBytes > 0 && PrepareDiskFile(settings_.diskFolder, name, t.sizeBytes, &fileProblem);
     const bool chap = Lower(t.auth) == "chap";
     std::string problem;
-    if (!sized || t.sizeBytes == 0) {
-      problem = "no backing file " + file;
+    if (!sized) {
+      problem = "no backing file: " + (fileProblem.empty() ? file : fileProblem);
     } else if (!Tgtadm({"--mode", "target", "--op", "new", "--tid", tid, "--targetname", t.name})) {
       problem = "tgtadm refused the name";
     } else if (!Tgtadm({"--mode", "logicalunit", "--op", "new", "--tid", tid, "--lun", "1",
                         "--backing-store", file})) {
       problem = "tgtadm refused the LUN";
-    } else if (chap && users.insert(t.user).second &&
-               !Tgtadm({"--mode", "account", "--op", "new", "--user", t.user, "--password", t.secret})) {
-      problem = "tgtadm refused the CHAP account \"" + t.user + "\"";
+    } else if (chap && users.insert(t.user).second && !AddTgtAccount(t.user, t.secret, &problem)) {
+      problem = "the CHAP account \"" + t.user + "\" was refused: " + problem;
     } else if (chap && !Tgtadm({"--mode", "account", "--op", "bind", "--tid", tid, "--user", t.user})) {
       problem = "tgtadm refused to bind the CHAP account";
     } else if (!Tgtadm({"--mode", "target", "--op", "bind", "--tid", tid, "--initiator-address", "ALL"})) {
@@ -549,10 +673,18 @@ bool DeviceServers::StartShares(bool firstTime) {
                           "smb/ncalrpc", "smb/bind-dns", "shares"}) {
     fs::create_directories(dir + "/" + sub, ec);
   }
+  // The share account (and root) alone may enter: the folders are the group's, the account's
+  // group, and closed to everyone else.
+  const std::string shares = dir + "/shares";
+  bool foldersOk = chown(shares.c_str(), 0, kShareGid) == 0 && chmod(shares.c_str(), 0750) == 0;
   for (size_t i = 0; i < device_.shares.size(); ++i) {
-    std::string share = dir + "/shares/s" + std::to_string(i);
+    std::string share = shares + "/s" + std::to_string(i);
     fs::create_directories(share, ec);
-    chmod(share.c_str(), 0777);
+    foldersOk = foldersOk && chown(share.c_str(), 0, kShareGid) == 0 && chmod(share.c_str(), 0770) == 0;
+  }
+  if (!foldersOk) {
+    Log("NO SHARES: the share folders cannot be given to the share account: " + std::string(std::strerror(errno)));
+    return false;
   }
   std::ofstream(dir + "/smb.conf") << setup.config;
   // smbd looks share users up as system accounts: they get a private account list in which
@@ -569,6 +701,8 @@ bool DeviceServers::StartShares(bool firstTime) {
   SpawnOptions o;
   o.binds = {{dir + "/passwd", "/etc/passwd"}, {dir + "/group", "/etc/group"}};
   const std::string conf = dir + "/smb.conf";
+  SpawnOptions daemon = o;
+  daemon.binds.push_back({shares, kShareMount});
   if (firstTime) {
     for (const auto& a : setup.accounts) {
       SpawnOptions p = o;
@@ -581,8 +715,8 @@ bool DeviceServers::StartShares(bool firstTime) {
       }
     }
   }
-  o.logPath = dir + "/smbd.log";
-  smbd_ = Spawn({"smbd", "-F", "--no-process-group", "-s", conf}, o);
+  daemon.logPath = dir + "/smbd.log";
+  smbd_ = Spawn({"smbd", "-F", "--no-process-group", "-s", conf}, daemon);
   o.logPath = dir + "/nmbd.log";
   nmbd_ = Spawn({"nmbd", "-F", "--no-process-group", "-s", conf}, o);
   std::string list;
@@ -618,7 +752,12 @@ bool DeviceServers::PollReady() {
   if (ready && memoryKiB_ == 0) {
     tgtdKiB_ = tgtd_ > 0 ? ResidentKiB(tgtd_) : 0;
     memoryKiB_ = tgtdKiB_;
-    for (pid_t p : ProcessesNaming(settings_.stateDir + "/smb.conf")) memoryKiB_ += ResidentKiB(p);
+    std::vector<pid_t> samba = AdoptedLeaders(PrivateNamespaces({smbd_, nmbd_}));
+    samba.push_back(smbd_);
+    samba.push_back(nmbd_);
+    for (const auto& p : Processes()) {
+      if (std::find(samba.begin(), samba.end(), p.group) != samba.end()) memoryKiB_ += ResidentKiB(p.pid);
+    }
   }
   return ready;
 }
@@ -658,10 +797,8 @@ void DeviceServers::MoveTo(const std::string& address, int prefixLength) {
 }
 
 void DeviceServers::StopShares() {
-  std::vector<pid_t> pids = {smbd_, nmbd_};
-  StopProcesses(pids, 2000);
-  // What smbd forked and detached (its RPC helpers) names the same configuration.
-  StopProcesses(ProcessesNaming(settings_.stateDir + "/smb.conf"), 1000);
+  // smbd, nmbd and what they forked (also the RPC helpers that detach): never by name.
+  StopDaemons({smbd_, nmbd_}, 2000);
   smbd_ = nmbd_ = -1;
 }
 
@@ -669,7 +806,7 @@ void DeviceServers::Stop() {
   if (stopped_) return;
   stopped_ = true;
   if (tgtd_ > 0) {
-    StopProcesses({tgtd_}, 1000);
+    StopDaemons({tgtd_}, 1000);
     tgtd_ = -1;
     std::string socket = std::string(kTgtdSocketDir) + "/socket." + std::to_string(controlPort_);
     unlink(socket.c_str());
@@ -678,6 +815,26 @@ void DeviceServers::Stop() {
   StopShares();
   std::error_code ec;
   fs::remove_all(settings_.stateDir, ec);
+}
+
+void StopOwnChildren() {
+  std::vector<pid_t> children;
+  for (const auto& p : Processes()) {
+    if (p.parent == getpid()) children.push_back(p.pid);
+  }
+  // Each is ours and not yet reaped: its pid, and a group it leads, are still its own.
+  std::vector<pid_t> leaders;
+  for (pid_t c : children) {
+    ProcessInfo info;
+    if (ReadProcess(c, &info) && info.group == c) {
+      leaders.push_back(c);
+    } else {
+      kill(c, SIGKILL);
+    }
+  }
+  StopGroups(leaders, 1000);
+  while (waitpid(-1, nullptr, WNOHANG) > 0) {
+  }
 }
 
 }  // namespace sw::sim

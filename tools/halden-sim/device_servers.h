@@ -29,7 +29,7 @@ struct SmbSetup {
 };
 
 // Builds the configuration of one device: NetBIOS name = device name, bound to address/prefix,
-// state under stateDir, share N at stateDir/shares/sN. A share whose name the configuration
+// state under stateDir, share N at /mnt/sN (stateDir/shares/sN, which smbd sees there). A share whose name the configuration
 // cannot carry safely (control characters, brackets, "%", a name Samba keeps for itself...) or
 // whose user or password cannot be an account is left out and listed in `skipped`; a share
 // with credentials is never served to guests. Empty config when the device name cannot be a
@@ -44,8 +44,9 @@ class DeviceServers {
   using Clock = std::chrono::steady_clock;
 
   struct Settings {
-    std::string stateDir;    // private to this device; created, and removed by Stop
-    std::string diskFolder;  // the LUN backing files (shared with the simulated initiator)
+    std::string stateDir;    // private to this device; created (0700), and removed by Stop
+    std::string diskFolder;  // the LUN backing files (shared with the simulated initiator): a
+                             // folder UsePrivateFolder accepted
     bool verbose = false;
   };
 
@@ -64,8 +65,8 @@ class DeviceServers {
   std::string Report() const;
   // The portal and the shares follow a change of the device's address.
   void MoveTo(const std::string& address, int prefixLength);
-  // Stops every daemon started for this device (including the helpers Samba forks) and removes
-  // the state folder. Safe to call more than once.
+  // Stops every daemon started for this device (including the helpers Samba forks, and nothing
+  // it did not start) and removes the state folder. Safe to call more than once.
   void Stop();
 
  private:
@@ -73,6 +74,7 @@ class DeviceServers {
   bool StartShares(bool firstTime);
   void StopShares();
   bool Tgtadm(const std::vector<std::string>& args);
+  bool AddTgtAccount(const std::string& user, const std::string& secret, std::string* error);
   void Log(const std::string& line) const;
 
   fabric::Device device_;
@@ -92,5 +94,9 @@ class DeviceServers {
   long tgtdKiB_ = 0;
   bool stopped_ = true;
 };
+
+// Stops every child of this process the devices' servers left (helpers adopted after their
+// parent ended), and reaps them: at the very end, when every DeviceServers has stopped.
+void StopOwnChildren();
 
 }  // namespace sw::sim

@@ -32,6 +32,8 @@
 #include "device_peer.h"
 #include "device_servers.h"
 #include "fabric/fabric.h"
+#include "http_page.h"
+#include "private_files.h"
 #include "sim_net.h"
 
 namespace sw::sim {
@@ -78,9 +80,12 @@ const char kUsage[] =
     "of the fabric is played. --interface IF puts the device addresses on IF and moves them\n"
     "there on address changes. Each device with a local address gets an iSCSI portal (tgtd) and\n"
     "SMB shares (smbd, nmbd) of its own, bound to its address only; --no-servers leaves them out.\n"
-    "LUN backing files go to --disk-folder (default $SEEKWELL_SIM_DISKS, else\n"
-    "/tmp/seekwell-sim-disks), where the simulated initiator finds them. --verbose also prints\n"
-    "each device's server start-up time and memory. Stops on SIGTERM, SIGINT or SIGHUP.\n";
+    "LUN backing files go to --disk-folder DIR (default $SEEKWELL_SIM_DISKS), where the simulated\n"
+    "initiator finds them and where they stay between runs; DIR is created when missing and must\n"
+    "belong to the user running halden-sim and be closed to writes by others. Without either, a\n"
+    "new private folder in $TMPDIR (or /tmp) holds them for this run only.\n"
+    "--verbose also prints each device's server start-up time and memory. Stops on SIGTERM,\n"
+    "SIGINT or SIGHUP.\n";
 
 bool ParseOptions(int argc, char** argv, Options* o) {
   for (int i = 1; i < argc; ++i) {
@@ -121,20 +126,6 @@ bool ParseOptions(int argc, char** argv, Options* o) {
     }
   }
   return true;
-}
-
-std::string HtmlEscape(const std::string& s) {
-  std::string out;
-  for (char c : s) {
-    switch (c) {
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '&': out += "&amp;"; break;
-      case '"': out += "&quot;"; break;
-      default: out.push_back(c);
-    }
-  }
-  return out;
 }
 
 struct HttpConnection {
@@ -238,12 +229,16 @@ class Simulator {
   void Shutdown() {
     for (auto& s : servers_) s->Stop();
     servers_.clear();
-    while (waitpid(-1, nullptr, WNOHANG) > 0) {
-    }
+    StopOwnChildren();
+    std::error_code ec;
     if (!stateRoot_.empty()) {
-      std::error_code ec;
       std::filesystem::remove_all(stateRoot_, ec);
       stateRoot_.clear();
+    }
+    // A disk folder made for this run only: nobody can find it again.
+    if (!ownDiskFolder_.empty()) {
+      std::filesystem::remove_all(ownDiskFolder_, ec);
+      ownDiskFolder_.clear();
     }
     for (auto& c : connections_) close(c.fd);
     connections_.clear();
@@ -260,20 +255,34 @@ class Simulator {
  private:
   bool StartServers() {
     const char* tmp = std::getenv("TMPDIR");
-    std::string pattern = std::string(tmp && *tmp ? tmp : "/tmp") + "/halden-sim.XXXXXX";
-    std::vector<char> name(pattern.begin(), pattern.end());
-    name.push_back('\0');
-    if (!mkdtemp(name.data())) {
-      Log("cannot make a state folder from " + pattern + ": " + std::strerror(errno));
+    const std::string temp = tmp && *tmp ? tmp : "/tmp";
+    std::string error;
+    // Configuration, accounts and logs of every device: ours alone (mode 0700).
+    stateRoot_ = MakePrivateFolder(temp, "halden-sim", &error);
+    if (stateRoot_.empty()) {
+      Log(error);
       return false;
     }
-    stateRoot_ = name.data();
-    chmod(stateRoot_.c_str(), 0711);
     // Samba's helpers outlive the smbd that forked them; as their reaper we stop and reap them.
     prctl(PR_SET_CHILD_SUBREAPER, 1);
     std::string disks = options_.diskFolder;
     if (disks.empty() && std::getenv("SEEKWELL_SIM_DISKS")) disks = std::getenv("SEEKWELL_SIM_DISKS");
-    if (disks.empty()) disks = "/tmp/seekwell-sim-disks";
+    if (disks.empty()) {
+      disks = ownDiskFolder_ = MakePrivateFolder(temp, "halden-sim-disks", &error);
+      if (disks.empty()) {
+        Log(error);
+        return false;
+      }
+      Log("LUN files in " + disks + " for this run (--disk-folder keeps them)");
+    } else {
+      // Root writes and sizes files here: a folder someone else could change is refused.
+      std::string resolved;
+      if (!UsePrivateFolder(disks, &resolved, &error)) {
+        Log("refusing the disk folder: " + error);
+        return false;
+      }
+      disks = resolved;
+    }
     for (size_t i = 0; i < devices_.size(); ++i) {
       DeviceServers::Settings settings;
       settings.stateDir = stateRoot_ + "/d" + std::to_string(i);
@@ -433,48 +442,6 @@ class Simulator {
     }
   }
 
-  std::string Page(const DeviceState& s) const {
-    std::ostringstream page;
-    std::string name = HtmlEscape(s.config.name);
-    page << "<!DOCTYPE html>\n<html><head><title>" << name << " administration</title></head>\n"
-         << "<body><h1>" << name << "</h1>\n<table>\n"
-         << "<tr><td>IP address</td><td>" << s.address << "</td></tr>\n"
-         << "<tr><td>Netmask</td><td>" << s.netmask << "</td></tr>\n"
-         << "<tr><td>Gateway</td><td>" << s.gateway << "</td></tr>\n"
-         << "<tr><td>DHCP</td><td>" << (s.dhcp ? "Enabled" : "Disabled") << "</td></tr>\n"
-         << "<tr><td>Shares</td><td>";
-    for (size_t i = 0; i < s.config.shares.size(); ++i) {
-      page << (i ? ", " : "") << HtmlEscape(s.config.shares[i]);
-    }
-    page << "</td></tr>\n<tr><td>iSCSI targets</td><td>" << s.config.targets.size()
-         << "</td></tr>\n</table></body></html>\n";
-    return page.str();
-  }
-
-  std::string Respond(const HttpConnection& c) const {
-    size_t lineEnd = c.request.find("\r\n");
-    std::string line = c.request.substr(0, lineEnd);
-    std::istringstream words(line);
-    std::string method, path, version;
-    words >> method >> path >> version;
-    std::string status = "200 OK";
-    std::string body;
-    if (version.rfind("HTTP/1.", 0) != 0) {
-      status = "400 Bad Request";
-    } else if (method != "GET" && method != "HEAD") {
-      status = "405 Method Not Allowed";
-    } else if (path != "/" && path != "/index.html") {
-      status = "404 Not Found";
-    } else {
-      body = Page(devices_[c.device].state);
-    }
-    if (body.empty()) body = "<html><body><h1>" + status + "</h1></body></html>\n";
-    std::string head = "HTTP/1.0 " + status + "\r\nContent-Type: text/html; charset=utf-8\r\n" +
-                       "Content-Length: " + std::to_string(body.size()) +
-                       "\r\nConnection: close\r\n\r\n";
-    return method == "HEAD" ? head : head + body;
-  }
-
   void ServeConnection(HttpConnection* c) {
     if (c->response.empty()) {
       char buffer[2048];
@@ -485,7 +452,7 @@ class Simulator {
       }
       c->request.append(buffer, static_cast<size_t>(n));
       if (c->request.find("\r\n\r\n") != std::string::npos) {
-        c->response = Respond(*c);
+        c->response = HttpResponse(c->request, devices_[c->device].state);
       } else if (c->request.size() > kMaxHttpRequest) {
         c->response = "HTTP/1.0 431 Request Header Fields Too Large\r\nConnection: close\r\n\r\n";
       }
@@ -515,6 +482,7 @@ class Simulator {
   std::map<std::string, int> addressUsers_;
   std::vector<std::unique_ptr<DeviceServers>> servers_;  // parallel to devices_
   std::string stateRoot_;
+  std::string ownDiskFolder_;  // made by this run (no folder was given)
   unsigned ifindex_ = 0;
   int receiver_ = -1;
 };

@@ -8,11 +8,13 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
+#include <memory>
 #include <optional>
 #include <vector>
 
 #include "console_format_dialog.h"
+#include "secret_input.h"
+#include "state_folder.h"
 #include "disk/disk_access.h"
 #include "disk/machine_state.h"
 #include "disk/partitions.h"
@@ -38,16 +40,20 @@ namespace sw::cli {
 
 const char kIscsiUsage[] =
     "       seekwell-cli [--json] --device IP iscsi list\n"
-    "       seekwell-cli [--json] --device IP iscsi connect TARGET [--chap-user U --chap-secret S]\n"
+    "       seekwell-cli [--json] --device IP iscsi connect TARGET [--chap-user U [--chap-secret-stdin]]\n"
     "       seekwell-cli [--json] --device IP iscsi disconnect TARGET\n"
     "       seekwell-cli [--json] --device IP iscsi prepare TARGET --fs ntfs|fat32 [--size MiB|--max]\n"
     "                    [--letter X:] [--erase]\n"
     "TARGET is a target's full name or its name as the list shows it. prepare gives the connected\n"
     "target's disk one partition over the whole disk (or --size MiB), a drive letter and a quick\n"
     "format labelled iSCSI; a disk that holds partitions is refused unless --erase is given.\n"
+    "A target that asks for CHAP takes --chap-user and its secret, typed at the prompt or read\n"
+    "from standard input with --chap-secret-stdin.\n"
     "On the simulated Windows the machine's state and disk images live in --state DIR (or\n"
-    "SEEKWELL_SIM_STATE; default: seekwell-sim-state in the temporary folder); with\n"
-    "SEEKWELL_SIM_DISKS set, the disks are the LUN files in that folder (halden-sim's).\n";
+    "SEEKWELL_SIM_STATE; default: $XDG_STATE_HOME/seekwell-cli, else ~/.local/state/seekwell-cli),\n"
+    "a folder of the user's own that no one else may write; one run at a time uses it (a second\n"
+    "waits a few seconds, then gives up). With SEEKWELL_SIM_DISKS set, the disks are the LUN files\n"
+    "in that folder (halden-sim's).\n";
 
 namespace {
 
@@ -56,7 +62,6 @@ constexpr int kRefused = 1;
 constexpr int kFailed = 2;
 
 constexpr const char* kStateVariable = "SEEKWELL_SIM_STATE";
-constexpr const char* kStateFolderName = "seekwell-sim-state";
 
 void Say(const char* format, ...) {
   std::va_list args;
@@ -268,25 +273,38 @@ class ConsoleLoginActions : public iscsi::TargetLoginActions {
     m_state.ChapLoginResult = 0;
     const IscsiOptions& o = m_road.options;
     if (!o.chapUserGiven && !o.chapSecretGiven) {
-      Say("%s asks for CHAP: give --chap-user and --chap-secret", Shown(m_target).c_str());
+      Say("%s asks for CHAP: give --chap-user and its secret (typed at the prompt, or --chap-secret-stdin)",
+          Shown(m_target).c_str());
       chapRefused = true;
       return;
     }
+    std::string secret = o.chapSecret;
+    if (!o.chapSecretGiven) {
+      std::optional<std::string> typed;
+      if (InputIsInteractive()) typed = PromptSecret("CHAP secret of " + o.chapUser + ": ");
+      if (!typed) {
+        Say("%s asks for CHAP: give the secret of %s on standard input with --chap-secret-stdin",
+            Shown(m_target).c_str(), Shown(o.chapUser).c_str());
+        chapRefused = true;
+        return;
+      }
+      secret = *typed;
+    }
     // What the dialog's edits would not take.
     if (o.chapUser.size() > static_cast<std::size_t>(iscsi::kChapUserLimit) ||
-        o.chapSecret.size() > static_cast<std::size_t>(iscsi::kChapPasswordLimit)) {
+        secret.size() > static_cast<std::size_t>(iscsi::kChapPasswordLimit)) {
       Say("a CHAP user name holds at most %d characters, a CHAP secret at most %d", iscsi::kChapUserLimit,
           iscsi::kChapPasswordLimit);
       chapRefused = true;
       return;
     }
-    const std::string secret = iscsi::DecodeBase64(secretBase64);
-    if (const char* refusal = iscsi::ChapDeviceValueRefusal(user, secret)) {
+    const std::string deviceSecret = iscsi::DecodeBase64(secretBase64);
+    if (const char* refusal = iscsi::ChapDeviceValueRefusal(user, deviceSecret)) {
       SayLines(refusal);
       chapRefused = true;
       return;
     }
-    const iscsi::ChapCheck check = iscsi::CheckChapInput(o.chapUser, o.chapSecret, user, secret);
+    const iscsi::ChapCheck check = iscsi::CheckChapInput(o.chapUser, secret, user, deviceSecret);
     if (check.verdict != iscsi::ChapVerdict::Accept) {
       SayLines(check.message != nullptr ? check.message : "the CHAP values were refused");
       chapRefused = true;
@@ -298,8 +316,9 @@ class ConsoleLoginActions : public iscsi::TargetLoginActions {
       return;
     }
     // The typed values equal the device's, which passed the check above; the initiator's name may not.
-    if (!iscsi::RunChapLoginCommands(m_target, *initiator, o.chapUser, o.chapSecret)) {
+    if (!iscsi::RunChapLoginCommands(m_target, *initiator, o.chapUser, secret)) {
       Say("the initiator's name cannot stand in a login command line");
+      chapRefused = true;
       return;
     }
     m_state.ChapLoginResult = 1;
@@ -500,14 +519,20 @@ int RunPrepare(Road& road) {
   return formatted ? kDone : kFailed;
 }
 
-// The folder of the simulated machine, or empty on real Windows.
+// The folder of the simulated machine: --state, SEEKWELL_SIM_STATE, or the user's own; made ready
+// and checked. Empty, after saying why, when it cannot be used.
 std::string StateFolder(const IscsiOptions& o) {
-  if (!o.stateFolder.empty()) return o.stateFolder;
+  std::string folder = o.stateFolder;
   const char* fromEnvironment = std::getenv(kStateVariable);
-  if (fromEnvironment != nullptr && *fromEnvironment != '\0') return fromEnvironment;
-  std::error_code ec;
-  const auto temp = std::filesystem::temp_directory_path(ec);
-  return ((ec ? std::filesystem::path(".") : temp) / kStateFolderName).string();
+  if (folder.empty() && fromEnvironment != nullptr) folder = fromEnvironment;
+  const bool isDefault = folder.empty();
+  std::string error;
+  if (isDefault) folder = DefaultStateFolder(&error);
+  if (folder.empty() || !PrepareStateFolder(folder, isDefault, &error)) {
+    Say("%s", error.c_str());
+    return "";
+  }
+  return folder;
 }
 
 int RunOnDevice(const IscsiOptions& o) {
@@ -529,8 +554,16 @@ int RunOnDevice(const IscsiOptions& o) {
 int RunIscsiCommand(const IscsiOptions& o, const DeviceHooks& hooks) {
   std::string folder;
   std::string error;
+  std::unique_ptr<StateLock> lock;  // held until the state is saved
   if (disk::MachineStateInFolder()) {
     folder = StateFolder(o);
+    if (folder.empty()) return kFailed;
+    // Two runs at once would each save what they loaded, and one would lose the other's change.
+    lock = LockStateFolder(folder, &error);
+    if (!lock) {
+      Say("%s", error.c_str());
+      return kFailed;
+    }
     if (!disk::LoadMachineState(folder, &error)) {
       Say("%s", error.c_str());
       return kFailed;

@@ -16,14 +16,15 @@ struct IscsiOptions {
   std::string target;      // full name, or the name after its prefix as the list shows it
   bool chapUserGiven = false;
   std::string chapUser;
-  bool chapSecretGiven = false;
+  bool chapSecretGiven = false;    // --chap-secret S, or --chap-secret-stdin once read
+  bool chapSecretFromStdin = false;
   std::string chapSecret;
   std::string fileSystem;  // prepare: "ntfs" or "fat32"
   std::string size;        // prepare: MiB as typed; empty with useMaximum
   bool useMaximum = false;
   std::string letter;      // prepare: "X:" (empty: the wizard's choice)
   bool erase = false;      // prepare: a disk holding partitions may be overwritten
-  std::string stateFolder; // --state DIR (empty: SEEKWELL_SIM_STATE, else a folder in the temp dir)
+  std::string stateFolder; // --state DIR (empty: SEEKWELL_SIM_STATE, else the user's own folder)
 };
 
 // The device's discovery and selection, and the clean-up after it, from the tool's main part.

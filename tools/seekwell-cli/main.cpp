@@ -8,15 +8,18 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
+#include "iscsi/target_login.h"
 #include "iscsi_commands.h"
 #include "protocol/device_report.h"
 #include "protocol/device_text.h"
 #include "protocol/discovery.h"
 #include "protocol/exchanges.h"
 #include "protocol/protocol_state.h"
+#include "secret_input.h"
 
 namespace sw::cli {
 
@@ -31,8 +34,11 @@ constexpr int kExitNoAnswer = 2;
 struct Options {
   bool json = false;
   bool verbose = false;
+  bool showSecrets = false;  // targets: the CHAP secrets as the device sends them
   std::string device;  // --device IP, for commands that talk to one device
   std::string user;
+  bool passwordGiven = false;
+  bool passwordFromStdin = false;
   std::string password;
   std::string ip;
   std::string netmask;
@@ -48,13 +54,17 @@ struct Command {
 
 const char kUsage[] =
     "usage: seekwell-cli [--json] [--verbose] discover\n"
-    "       seekwell-cli [--verbose] --device IP login --user U [--password P]\n"
+    "       seekwell-cli [--verbose] --device IP login --user U [--password-stdin]\n"
     "       seekwell-cli [--json] [--verbose] --device IP shares\n"
-    "       seekwell-cli [--json] [--verbose] --device IP targets\n"
+    "       seekwell-cli [--json] [--verbose] --device IP targets [--show-secrets]\n"
     "       seekwell-cli [--verbose] --device IP set-static --ip A --netmask M --gateway G\n"
     "       seekwell-cli [--verbose] --device IP set-dhcp\n"
     "%s"
     "Each command for one device starts with a discovery pass.\n"
+    "Secrets stay off the command line, where every user of the computer can read them: login\n"
+    "asks for the password at a terminal (Enter alone: none) and --password-stdin reads it from\n"
+    "standard input; --password P and --chap-secret S still work, with a warning. targets shows\n"
+    "whether an entry has a CHAP secret, and the secret itself only with --show-secrets.\n"
     "Exit status: 0 done (login: accepted), 1 refused (login, or an iSCSI step), 2 no answer,\n"
     "device not found, a failure, "
     "or bad command line; discover: 1 when the sockets cannot be started.\n";
@@ -181,7 +191,13 @@ int FailExchange(const char* what, const Options& options, const protocol::Excha
   return kExitNoAnswer;
 }
 
-int RunLogin(const Options& options) {
+int RunLogin(const Options& given) {
+  Options options = given;
+  if (!options.passwordGiven && InputIsInteractive()) {
+    std::optional<std::string> typed = PromptSecret("Password of " + options.user + " on " + options.device + ": ");
+    if (!typed) return kExitUsage;
+    options.password = *typed;
+  }
   protocol::ProtocolState& state = protocol::GetProtocolState();
   if (!protocol::CopyText(state.loginCredentials.userName, sizeof state.loginCredentials.userName,
                           options.user.c_str()) ||
@@ -222,6 +238,37 @@ int PrintList(const Options& options, const protocol::NameList& list) {
   return kExitOk;
 }
 
+// The device's target entries, each "name|auth@user$secret" with the secret in Base64 after the
+// first '$': the secret is shown as set or not unless asked for (it opens the target to whoever
+// reads the screen); the rest of the entry as the device sent it.
+int PrintTargetEntries(const Options& options, const protocol::NameList& list) {
+  std::string out = options.json ? "[" : "";
+  for (const protocol::NameEntry* e = list.head; e != nullptr; e = e->next) {
+    const std::string entry = e->text;
+    const std::size_t dollar = entry.find('$');
+    const std::string open = entry.substr(0, dollar);
+    const std::string secret = dollar == std::string::npos ? "" : entry.substr(dollar + 1);
+    const char* presence = dollar == std::string::npos ? "" : secret.empty() ? "(none)" : "(set)";
+    if (options.json) {
+      const iscsi::TargetEntryPieces pieces = iscsi::SplitTargetEntry(open + "$");
+      out += std::string(e != list.head ? "," : "") + "\n  {\"target\": " + protocol::JsonString(pieces.name) +
+             ", \"auth\": " + protocol::JsonString(pieces.authentication) +
+             ", \"user\": " + protocol::JsonString(pieces.user) + ", \"secret\": " +
+             protocol::JsonString(options.showSecrets ? iscsi::DecodeBase64(secret) : presence);
+      if (options.showSecrets) out += ", \"entry\": " + protocol::JsonString(entry);
+      out += "}";
+    } else if (options.showSecrets || dollar == std::string::npos) {
+      out += protocol::EscapeDeviceText(entry) + "\n";
+    } else {
+      out += protocol::EscapeDeviceText(open) + "  secret: " + presence + "\n";
+    }
+  }
+  if (options.json) out += list.head != nullptr ? "\n]\n" : "]\n";
+  std::fputs(out.c_str(), stdout);
+  std::fflush(stdout);
+  return kExitOk;
+}
+
 int RunList(const Options& options, bool targets) {
   if (!SelectDevice(options)) {
     Shutdown();
@@ -238,7 +285,11 @@ int RunList(const Options& options, bool targets) {
     std::fprintf(stderr, "seekwell-cli: warning: %d item(s) over 255 characters skipped\n",
                  r.itemsSkipped);
   }
-  PrintList(options, targets ? state.targetEntryList : state.shareNameList);
+  if (targets) {
+    PrintTargetEntries(options, state.targetEntryList);
+  } else {
+    PrintList(options, state.shareNameList);
+  }
   Shutdown();
   return kExitOk;
 }
@@ -323,7 +374,9 @@ int RunIscsi(Options& options, const std::vector<std::string>& words) {
   if (!named && o.command != "list") return Usage(stderr, kExitUsage);
   if (words.size() != (named ? 3u : 2u)) return Usage(stderr, kExitUsage);
   if (named) o.target = words[2];
-  if (o.command != "connect" && (o.chapUserGiven || o.chapSecretGiven)) return Usage(stderr, kExitUsage);
+  if (o.command != "connect" && (o.chapUserGiven || o.chapSecretGiven || o.chapSecretFromStdin)) {
+    return Usage(stderr, kExitUsage);
+  }
   const bool prepareOptions = !o.fileSystem.empty() || !o.size.empty() || o.useMaximum || !o.letter.empty() || o.erase;
   if (o.command != "prepare" && prepareOptions) return Usage(stderr, kExitUsage);
   if (o.command == "prepare") {
@@ -340,6 +393,45 @@ int RunIscsi(Options& options, const std::vector<std::string>& words) {
   return RunIscsiCommand(o, DeviceHooks{SelectDeviceForIscsi, ShutdownAfterIscsi});
 }
 
+void WarnArgument(const char* option, const char* better) {
+  std::fprintf(stderr,
+               "seekwell-cli: warning: %s on the command line can be read by every user of this computer; "
+               "use %s (or type it at the prompt)\n",
+               option, better);
+}
+
+// The secrets from standard input, and the warnings for those given as arguments; false (after
+// saying why) when the options contradict each other or the input holds no line.
+bool TakeSecrets(Options& options, const std::vector<std::string>& words) {
+  IscsiOptions& o = options.iscsi;
+  if ((options.passwordGiven && options.passwordFromStdin) || (o.chapSecretGiven && o.chapSecretFromStdin) ||
+      (options.passwordFromStdin && o.chapSecretFromStdin)) {
+    std::fputs("seekwell-cli: give each secret once, and read at most one from standard input\n", stderr);
+    return false;
+  }
+  if (options.passwordFromStdin && (words.size() != 1 || words[0] != "login")) {
+    std::fputs("seekwell-cli: --password-stdin goes with login\n", stderr);
+    return false;
+  }
+  if (options.showSecrets && (words.size() != 1 || words[0] != "targets")) {
+    std::fputs("seekwell-cli: --show-secrets goes with targets\n", stderr);
+    return false;
+  }
+  if (options.passwordGiven) WarnArgument("--password", "--password-stdin");
+  if (o.chapSecretGiven) WarnArgument("--chap-secret", "--chap-secret-stdin");
+  std::string* into = options.passwordFromStdin ? &options.password : o.chapSecretFromStdin ? &o.chapSecret : nullptr;
+  if (into == nullptr) return true;
+  std::optional<std::string> line = ReadSecretLine();
+  if (!line) {
+    std::fputs("seekwell-cli: standard input holds no line with the secret\n", stderr);
+    return false;
+  }
+  *into = *line;
+  options.passwordGiven = options.passwordGiven || options.passwordFromStdin;
+  o.chapSecretGiven = o.chapSecretGiven || o.chapSecretFromStdin;
+  return true;
+}
+
 int Main(int argc, char** argv) {
   Options options;
   std::vector<std::string> words;
@@ -349,6 +441,12 @@ int Main(int argc, char** argv) {
       options.json = true;
     } else if (arg == "--verbose" || arg == "-v") {
       options.verbose = true;
+    } else if (arg == "--show-secrets") {
+      options.showSecrets = true;
+    } else if (arg == "--password-stdin") {
+      options.passwordFromStdin = true;
+    } else if (arg == "--chap-secret-stdin") {
+      options.iscsi.chapSecretFromStdin = true;
     } else if (arg == "--device" || arg == "--user" || arg == "--password" || arg == "--ip" ||
                arg == "--netmask" || arg == "--gateway") {
       if (i + 1 >= argc) return Usage(stderr, kExitUsage);
@@ -359,6 +457,7 @@ int Main(int argc, char** argv) {
                            : arg == "--netmask"  ? options.netmask
                                                  : options.gateway;
       value = argv[++i];
+      if (arg == "--password") options.passwordGiven = true;
     } else if (arg == "--chap-user" || arg == "--chap-secret" || arg == "--fs" || arg == "--size" ||
                arg == "--letter" || arg == "--state") {
       if (i + 1 >= argc) return Usage(stderr, kExitUsage);
@@ -384,6 +483,7 @@ int Main(int argc, char** argv) {
       words.push_back(arg);
     }
   }
+  if (!TakeSecrets(options, words)) return kExitUsage;
   if (!words.empty() && words[0] == "iscsi") {
     std::uint8_t bytes[4];
     if (!protocol::ParseIpv4(options.device.c_str(), bytes)) {
