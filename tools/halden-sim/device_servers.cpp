@@ -630,7 +630,7 @@ bool DeviceServers::StartPortal() {
     } else if (!Tgtadm({"--mode", "target", "--op", "new", "--tid", tid, "--targetname", t.name})) {
       problem = "tgtadm refused the name";
     } else if (!Tgtadm({"--mode", "logicalunit", "--op", "new", "--tid", tid, "--lun", "1",
-                        "--backing-store", file})) {
+                        "--backing-store", file, "--blocksize", std::to_string(t.sectorSize)})) {
       problem = "tgtadm refused the LUN";
     } else if (chap && users.insert(t.user).second && !AddTgtAccount(t.user, t.secret, &problem)) {
       problem = "the CHAP account \"" + t.user + "\" was refused: " + problem;
