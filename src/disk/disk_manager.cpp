@@ -3,19 +3,12 @@
 #include "disk/disk_manager.h"
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 
-namespace sw::disk {
+#include "base/ascii_case.h"
 
-namespace {
-bool EqualsIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
-           return std::tolower(static_cast<unsigned char>(x)) == std::tolower(static_cast<unsigned char>(y));
-         });
-}
-}  // namespace
+namespace sw::disk {
 
 std::string TargetShortName(const std::string& targetName) {
   const auto colon = targetName.find(':');
@@ -29,7 +22,7 @@ VolumeListFill BuildVolumeList(const VolumeTable& inventory) {
   bool groupColour = false;
   const std::string* previous = nullptr;
   for (const VolumeRecord& record : inventory) {
-    const bool newDisk = previous == nullptr || !EqualsIgnoringCase(*previous, record.diskNumberText);
+    const bool newDisk = previous == nullptr || !base::EqualIgnoringAsciiCase(*previous, record.diskNumberText);
     previous = &record.diskNumberText;
     VolumeRow row{newDisk ? record.diskNumberText : std::string(), record.partitionNumberText, record.volumePath,
                   record.fileSystem, record.capacityText, TargetShortName(record.targetName)};
@@ -109,7 +102,7 @@ std::vector<int> MatchingVolumeRows(const VolumeTable& inventory, std::int32_t d
   std::vector<int> matches;
   for (std::size_t i = 0; i < inventory.size(); ++i) {
     const VolumeRecord& record = inventory[i];
-    if (record.diskNumber == disk && EqualsIgnoringCase(record.volumePath, volumePath) &&
+    if (record.diskNumber == disk && base::EqualIgnoringAsciiCase(record.volumePath, volumePath) &&
         std::strtol(record.partitionNumberText.c_str(), nullptr, 10) == partitionNumber) {
       matches.push_back(static_cast<int>(i));
     }

@@ -2,6 +2,7 @@
 
 #include "disk/volume_format.h"
 
+#include "base/ascii_case.h"
 #include "disk/format_engine.h"
 #include "disk/partitions.h"
 #include "host/clock.h"
@@ -30,7 +31,6 @@ FormatSlot g_slots[2];
 FormatSlot& SlotOf(FormatDialogKind kind) { return g_slots[kind == FormatDialogKind::Partition ? 0 : 1]; }
 
 bool IsLetter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
-char Upper(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
 
 void Report(FormatDialog& dialog, int percent) {
   dialog.PostProgress(percent);
@@ -174,7 +174,7 @@ bool StartVolumeFormat(FormatDialog& dialog, const FormatVolume& volume, const S
   } else {
     return false;
   }
-  members.driveRoot[0] = static_cast<char16_t>(Upper(volume.volumePath[0]));
+  members.driveRoot[0] = static_cast<char16_t>(base::UpperAsciiChar(volume.volumePath[0]));
   members.driveRoot[1] = u':';
   members.driveRoot[2] = u'\\';
   members.driveRoot[3] = 0;

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <memory>
 
+#include "base/ascii_case.h"
 #include "disk/disk_access.h"
 #include "disk/disk_structures.h"
 #include "disk/volume_io.h"
@@ -17,16 +18,6 @@ namespace sw::disk {
 namespace {
 
 std::string Decimal(std::int64_t value) { return std::to_string(value); }
-
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualIgnoringCase(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    if (FoldAscii(a[i]) != FoldAscii(b[i])) return false;
-  }
-  return true;
-}
 
 void SetSize(VolumeRecord& record, std::uint64_t bytes) {
   record.sizeBytes = bytes;
@@ -51,7 +42,7 @@ std::string DrivePathOf(const std::string& volumeName) {
   for (char letter = 'A'; letter <= 'Z'; ++letter) {
     const std::string drive = std::string(1, letter) + ":";
     std::string target;
-    if (volume_io::DosDeviceOf(drive, target, kDosDeviceCapacity) && EqualIgnoringCase(target, device)) {
+    if (volume_io::DosDeviceOf(drive, target, kDosDeviceCapacity) && base::EqualIgnoringAsciiCase(target, device)) {
       return drive + "\\";
     }
   }
@@ -242,10 +233,10 @@ int& TargetDiskState() {
 void UpdateTargetDiskState(const VolumeTable& table, const std::string& targetName, int& state) {
   for (const auto& record : table) {
     if (record.targetName != targetName) continue;
-    if (!EqualIgnoringCase(record.volumePath, kNoValue)) {
+    if (!base::EqualIgnoringAsciiCase(record.volumePath, kNoValue)) {
       state = 0;
     } else {
-      state = EqualIgnoringCase(record.fileSystem, kNoValue) ? 1 : 0;
+      state = base::EqualIgnoringAsciiCase(record.fileSystem, kNoValue) ? 1 : 0;
     }
     return;
   }

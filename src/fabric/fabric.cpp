@@ -172,7 +172,7 @@ class Reader {
   // "Q:" or "Q", any case; 0 when the text is not a drive letter.
   static char DriveLetter(const std::string& text) {
     if (text.empty() || text.size() > 2 || (text.size() == 2 && text[1] != ':')) return 0;
-    char c = static_cast<char>(std::toupper(static_cast<unsigned char>(text[0])));
+    char c = base::UpperAsciiChar(text[0]);
     return (c >= 'A' && c <= 'Z') ? c : 0;
   }
 
@@ -295,22 +295,14 @@ class Reader {
   bool ChapAccounts(const Device& d, const std::string& where) {
     for (size_t i = 0; i < d.targets.size(); ++i) {
       const Target& t = d.targets[i];
-      if (!IsChap(t)) continue;
+      if (!t.AsksForChap()) continue;
       for (size_t j = 0; j < i; ++j) {
         const Target& earlier = d.targets[j];
-        if (IsChap(earlier) && earlier.user == t.user && earlier.secret != t.secret) {
+        if (earlier.AsksForChap() && earlier.user == t.user && earlier.secret != t.secret) {
           return Fail(where, TargetLabel(i, t) + ": CHAP user \"" + t.user + "\" has another secret in " +
                                  TargetLabel(j, earlier));
         }
       }
-    }
-    return true;
-  }
-
-  static bool IsChap(const Target& t) {
-    if (t.auth.size() != 4) return false;
-    for (size_t i = 0; i < 4; ++i) {
-      if (std::tolower(static_cast<unsigned char>(t.auth[i])) != "chap"[i]) return false;
     }
     return true;
   }
@@ -607,7 +599,7 @@ const char* DefaultFabricJson() { return kDefaultFabric; }
 std::string TargetImageFileName(const std::string& deviceAddress, const std::string& targetName) {
   std::string file = deviceAddress + "_" + targetName + ".img";
   for (char& c : file) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+    c = base::LowerAsciiChar(c);
     bool plain = (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9') || c == '-' || c == '.';
     if (!plain) c = '_';
   }

@@ -3,9 +3,9 @@
 
 #include "host/windows_version.h"
 
-#include <cctype>
 #include <cstring>
 
+#include "base/ascii_case.h"
 #include "host/registry.h"
 #include "host/version_api.h"
 
@@ -35,14 +35,6 @@ WindowsProductType MapProductType(std::uint8_t reported) {
   }
 }
 
-bool EqualsIgnoringCase(const char* a, const char* b) {
-  for (; *a != '\0' && *b != '\0'; ++a, ++b) {
-    if (std::tolower(static_cast<unsigned char>(*a)) != std::tolower(static_cast<unsigned char>(*b))) {
-      return false;
-    }
-  }
-  return *a == *b;
-}
 
 // Before the extended structure, the product type is only in the registry.
 WindowsProductType ProductTypeFromRegistry() {
@@ -60,10 +52,10 @@ WindowsProductType ProductTypeFromRegistry() {
 
 WindowsProductType ProductTypeFromProductOptions(const char* text) {
   if (text == nullptr) return WindowsProductType::Workstation;
-  if (EqualsIgnoringCase(text, "LANMANNT") || EqualsIgnoringCase(text, "LANSECNT")) {
+  if (base::EqualIgnoringAsciiCase(text, "LANMANNT") || base::EqualIgnoringAsciiCase(text, "LANSECNT")) {
     return WindowsProductType::DomainController;
   }
-  if (EqualsIgnoringCase(text, "SERVERNT")) return WindowsProductType::Server;
+  if (base::EqualIgnoringAsciiCase(text, "SERVERNT")) return WindowsProductType::Server;
   return WindowsProductType::Workstation;
 }
 

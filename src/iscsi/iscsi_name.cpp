@@ -47,14 +47,6 @@ bool IsQualifiedName(const std::string& s) {
 
 }  // namespace
 
-std::string LowerAscii(const std::string& text) {
-  std::string out = text;
-  for (char& c : out) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return out;
-}
-
 bool IsValidIscsiName(const std::string& name) {
   if (name.empty() || name.size() > kMaxIscsiNameBytes) return false;
   const std::string s = LowerAscii(name);

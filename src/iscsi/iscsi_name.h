@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "base/ascii_case.h"
+
 namespace sw::iscsi {
 
 constexpr std::size_t kMaxIscsiNameBytes = 223;
@@ -17,8 +19,7 @@ constexpr std::size_t kMaxIscsiNameBytes = 223;
 // non-empty labels of a-z, 0-9 and '-' joined by '.'; "more" is at least one allowed character.
 bool IsValidIscsiName(const std::string& name);
 
-// ASCII lower case; other bytes unchanged.
-std::string LowerAscii(const std::string& text);
+using base::LowerAscii;
 
 // The text of the message the panel shows when a listed target's name fails the check.
 constexpr const char* kInvalidTargetNameMessage =

@@ -5,6 +5,7 @@
 #include <tuple>
 #include <utility>
 
+#include "fabric/fabric.h"
 #include "iscsi/command_lines.h"
 #include "iscsi/command_runner.h"
 #include "iscsi/iscsi_name.h"
@@ -58,7 +59,7 @@ std::optional<std::string> InitiatorOrMessage(CWmiWrapper& wmi, const LoginReque
 bool LoginPart(const std::string& target, std::optional<std::string> initiator, const LoginRequest& request,
                LoginState& state, CWmiWrapper& wmi, TargetLoginActions& actions) {
   const std::optional<TargetEntryPieces> entry = FindTargetEntry(actions.RefreshTargetEntries(), target);
-  if (entry) state.ChapRequired = IsChapAuthentication(entry->authentication) ? 1 : 0;
+  if (entry) state.ChapRequired = fabric::AuthAsksForChap(entry->authentication) ? 1 : 0;
   if (state.ChapRequired == 1) {
     actions.RunChapDialog(entry ? entry->user : std::string(), entry ? entry->secretBase64 : std::string());
     return true;
@@ -108,8 +109,6 @@ TargetEntryPieces SplitTargetEntry(const std::string& entry) {
   std::tie(pieces.user, pieces.secretBase64) = SplitAt(credentials, '$');
   return pieces;
 }
-
-bool IsChapAuthentication(const std::string& authentication) { return LowerAscii(authentication) == "chap"; }
 
 std::string DecodeBase64(const std::string& text) {
   std::string out;

@@ -51,7 +51,6 @@ struct TargetEntryPieces {
   std::string secretBase64;
 };
 TargetEntryPieces SplitTargetEntry(const std::string& entry);
-bool IsChapAuthentication(const std::string& authentication);  // "chap", any case
 
 // Standard Base64 (RFC 4648 alphabet): characters outside the alphabet are skipped, decoding stops
 // at the first '='; a last group of one character yields nothing.

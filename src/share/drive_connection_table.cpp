@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "base/ascii_case.h"
 #include "protocol/device_table.h"
 #include "share/network_drives.h"
 
@@ -11,15 +12,6 @@ namespace sw::share {
 DriveConnectionTableArray DriveConnectionTable = {};
 
 namespace {
-
-char FoldAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
-
-bool EqualIgnoringAsciiCase(const char* a, const char* b) {
-  for (; *a && *b; ++a, ++b) {
-    if (FoldAscii(*a) != FoldAscii(*b)) return false;
-  }
-  return *a == *b;
-}
 
 bool IsLocalDriveType(unsigned type) {
   return type == kDriveFixed || type == kDriveRemovable || type == kDriveCdRom || type == kDriveRamDisk;
@@ -68,9 +60,9 @@ std::string LocationOfVolume(const DriveConnectionTableArray& table, const char*
     bool serverMatches =
         serverCaseSensitive
             ? (std::strcmp(entry.server, deviceName) == 0 || std::strcmp(entry.server, deviceIp) == 0)
-            : (EqualIgnoringAsciiCase(entry.server, deviceName) ||
-               EqualIgnoringAsciiCase(entry.server, deviceIp));
-    if (serverMatches && EqualIgnoringAsciiCase(entry.share, volumeName)) {
+            : (base::EqualIgnoringAsciiCase(entry.server, deviceName) ||
+               base::EqualIgnoringAsciiCase(entry.server, deviceIp));
+    if (serverMatches && base::EqualIgnoringAsciiCase(entry.share, volumeName)) {
       location = entry.driveLabel;
     }
   }

@@ -1,5 +1,6 @@
 #include "share/web_configuration.h"
 
+#include "base/ascii_case.h"
 #include "fabric/fabric.h"
 #include "host/environment.h"
 #include "share/program_launcher.h"
@@ -31,7 +32,7 @@ std::string QuoteProgramPath(const std::string& command) {
   for (std::size_t at = command.find('.'); at != std::string::npos; at = command.find('.', at + 1)) {
     if (at + 4 > command.size()) break;
     std::string extension = command.substr(at, 4);
-    for (char& c : extension) c = static_cast<char>(c >= 'A' && c <= 'Z' ? c - 'A' + 'a' : c);
+    extension = base::LowerAscii(extension);
     const std::size_t end = at + 4;
     if (extension != ".exe" || (end < command.size() && command[end] != ' ' && command[end] != '\t')) continue;
     const std::string program = command.substr(0, end);

@@ -1,10 +1,10 @@
 #include "ui/dialog.h"
 
-#include <cctype>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "base/ascii_case.h"
 #include "host/clock.h"
 #include "ui/backend.h"
 
@@ -13,14 +13,6 @@ namespace sw::ui {
 namespace {
 const MessageMap kEmptyMap{nullptr, 0};
 
-bool EqualsIgnoringCase(const std::string& a, const char* b) {
-  std::size_t n = std::strlen(b);
-  if (a.size() != n) return false;
-  for (std::size_t i = 0; i < n; ++i) {
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  }
-  return true;
-}
 }  // namespace
 
 CDialog::CDialog(int templateId, CWnd* parent) : m_pParentWnd(parent), m_templateId(templateId) {}
@@ -226,7 +218,7 @@ void DDX_Control(CDataExchange* pDX, int id, CWnd& control) {
     std::abort();
   }
   const char* expected = control.ExpectedClass();
-  if (expected && !EqualsIgnoringCase(control.GetClassName(), expected)) {
+  if (expected && !base::EqualIgnoringAsciiCase(control.GetClassName(), expected)) {
     std::fprintf(stderr, "dialog %d control %d is a %s, bound as a %s\n", pDX->m_pDlgWnd->TemplateId(), id,
                  control.GetClassName().c_str(), expected);
     std::abort();

@@ -7,6 +7,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "base/ascii_case.h"
 #include "ui/rc_names.h"
 #include "ui/resource_text.h"
 
@@ -42,10 +43,6 @@ struct Token {
   int line = 0;
 };
 
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
 
 bool IsNameStart(char c) { return std::isalpha(static_cast<unsigned char>(c)) || c == '_'; }
 bool IsNameChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
@@ -161,7 +158,7 @@ class Lexer {
           int v = 0, digits = 0;
           while (digits < 2 && std::isxdigit(static_cast<unsigned char>(Peek(0)))) {
             char h = s_[pos_++];
-            v = v * 16 + (std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (std::tolower(h) - 'a' + 10));
+            v = v * 16 + (std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (base::LowerAsciiChar(h) - 'a' + 10));
             ++digits;
           }
           if (digits == 0) throw ParseError{t.line, "\\x without hex digits"};
@@ -191,7 +188,7 @@ class Lexer {
       if (!std::isxdigit(static_cast<unsigned char>(Peek(0)))) throw ParseError{line_, "bad hex number"};
       while (std::isxdigit(static_cast<unsigned char>(Peek(0)))) {
         char h = s_[pos_++];
-        v = v * 16 + (std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (std::tolower(h) - 'a' + 10));
+        v = v * 16 + (std::isdigit(static_cast<unsigned char>(h)) ? h - '0' : (base::LowerAsciiChar(h) - 'a' + 10));
         if (v > 0xFFFFFFFFLL) throw ParseError{line_, "number too large"};
       }
     } else {
@@ -255,7 +252,7 @@ std::string CanonicalClass(const std::string& name) {
   static const char* const kPredefined[] = {"Button", "Edit", "Static", "ListBox", "ScrollBar",
                                             "ComboBox"};
   for (const char* p : kPredefined) {
-    if (Upper(name) == Upper(p)) return p;
+    if (base::UpperAscii(name) == base::UpperAscii(p)) return p;
   }
   return name;
 }
@@ -311,7 +308,7 @@ class Parser {
   }
 
   bool IsPunct(const char* p) const { return Cur().kind == Kind::Punct && Cur().text == p; }
-  bool IsKeyword(const char* k) const { return Cur().kind == Kind::Name && Upper(Cur().text) == k; }
+  bool IsKeyword(const char* k) const { return Cur().kind == Kind::Name && base::UpperAscii(Cur().text) == k; }
 
   void Expect(const char* p) {
     if (!IsPunct(p)) Fail(std::string("expected '") + p + "' but found " + Describe(Cur()));
@@ -491,7 +488,7 @@ class Parser {
   }
 
   void SkipMemoryFlags() {
-    while (Cur().kind == Kind::Name && IsMemoryFlag(Upper(Cur().text))) ++i_;
+    while (Cur().kind == Kind::Name && IsMemoryFlag(base::UpperAscii(Cur().text))) ++i_;
   }
 
   // --- Top level -------------------------------------------------------------------------------
@@ -516,7 +513,7 @@ class Parser {
       return;
     }
     if (Cur().kind != Kind::Name) Fail("expected a resource type after the id but found " + Describe(Cur()));
-    std::string type = Upper(Take().text);
+    std::string type = base::UpperAscii(Take().text);
     if (type == "DIALOGEX" || type == "DIALOG") {
       Dialog(id, idLine, type == "DIALOGEX");
     } else if (type == "MENU") {
@@ -609,7 +606,7 @@ class Parser {
     while (!IsBegin()) {
       CheckNotEnd("dialog");
       if (Cur().kind != Kind::Name) Fail("expected a dialog statement or BEGIN but found " + Describe(Cur()));
-      std::string word = Upper(Take().text);
+      std::string word = base::UpperAscii(Take().text);
       if (word == "STYLE") {
         style = Style(0);
         hasStyle = true;
@@ -681,7 +678,7 @@ class Parser {
   ControlTemplate Control(bool extended) {
     if (Cur().kind != Kind::Name) Fail("expected a control statement but found " + Describe(Cur()));
     const Token& keywordToken = Take();
-    std::string keyword = Upper(keywordToken.text);
+    std::string keyword = base::UpperAscii(keywordToken.text);
     const uint32_t childVisible = rc::kWsChild | rc::kWsVisible;
     ControlTemplate c;
 
@@ -868,7 +865,7 @@ class Parser {
     while (!IsBegin()) {
       CheckNotEnd("VERSIONINFO");
       if (Cur().kind != Kind::Name) Fail("expected a VERSIONINFO statement but found " + Describe(Cur()));
-      std::string word = Upper(Take().text);
+      std::string word = base::UpperAscii(Take().text);
       if (word == "FILEVERSION" || word == "PRODUCTVERSION") {
         std::vector<int> parts{Int()};
         while (Accept(",")) parts.push_back(Int());

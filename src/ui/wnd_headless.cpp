@@ -2,9 +2,9 @@
 // No painting; every state a user could see is kept and readable by tests.
 
 #include <algorithm>
-#include <cctype>
 #include <cstdio>
 
+#include "base/ascii_case.h"
 #include "ui/headless_state.h"
 #include "ui/wnd.h"
 
@@ -23,7 +23,7 @@ constexpr std::uint32_t kLvsNoColumnHeader = 0x4000;
 
 bool LessIgnoringCase(const std::string& a, const std::string& b) {
   return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+    return base::LowerAsciiChar(x) < base::LowerAsciiChar(y);
   });
 }
 }  // namespace

@@ -1,3 +1,4 @@
+#include "fabric/fabric.h"
 #include "iscsi/target_login.h"
 
 #include <gtest/gtest.h>
@@ -32,8 +33,8 @@ TEST(TargetEntry, SplitsAtTheFirstOfEachSeparator) {
     EXPECT_EQ(c.want.user, got.user) << c.entry;
     EXPECT_EQ(c.want.secretBase64, got.secretBase64) << c.entry;
   }
-  EXPECT_TRUE(IsChapAuthentication("CHAP"));
-  EXPECT_FALSE(IsChapAuthentication("chap "));
+  EXPECT_TRUE(fabric::AuthAsksForChap("CHAP"));
+  EXPECT_FALSE(fabric::AuthAsksForChap("chap "));
 
   // Matching ignores case; an entry without '|' matches nothing, not even an empty name.
   const std::vector<std::string> entries = {"chap@u$s", "IQN.A:T|none@$", "iqn.a:t|chap@u$s"};

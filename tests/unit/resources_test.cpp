@@ -10,6 +10,7 @@
 #include <set>
 #include <string>
 
+#include "base/ascii_case.h"
 #include "resource.h"
 #include "ui/dialog_template.h"
 #include "ui/rc_names.h"
@@ -411,11 +412,6 @@ std::string Esc(const std::string& text) {
   return out;
 }
 
-std::string Upper(std::string s) {
-  for (char& c : s) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  return s;
-}
-
 void MenuLines(int menuId, const std::vector<MenuItemTemplate>& items, const std::string& path,
                std::set<std::string>& out) {
   char buf[512];
@@ -440,7 +436,7 @@ std::set<std::string> ParserLines(const ResourceSet& r) {
     for (size_t i = 0; i < d.controls.size(); ++i) {
       const ControlTemplate& c = d.controls[i];
       std::snprintf(buf, sizeof buf, "control %d %zu id=%d class=%s style=%08x ex=%08x rect=%d,%d,%d,%d text=%s", id, i,
-                    c.id, Upper(c.className).c_str(), c.style, c.exStyle, c.x, c.y, c.cx, c.cy, Esc(c.text).c_str());
+                    c.id, base::UpperAscii(c.className).c_str(), c.style, c.exStyle, c.x, c.y, c.cx, c.cy, Esc(c.text).c_str());
       out.insert(buf);
       for (const std::string& item : c.items) out.insert("item " + std::to_string(id) + " " + std::to_string(c.id) + " msg=403 " + Esc(item));
     }

@@ -19,7 +19,6 @@
 #include <unistd.h>
 
 #include <algorithm>
-#include <cctype>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -30,6 +29,7 @@
 #include <sstream>
 #include <thread>
 
+#include "base/ascii_case.h"
 #include "netbios_query.h"
 #include "private_files.h"
 
@@ -49,13 +49,6 @@ constexpr gid_t kShareGid = 65534;  // the share account's group ("nogroup" in i
 // own mount namespace, so the share account reaches the shares without passing through folders
 // that keep everyone else out (the state folder is 0700).
 constexpr const char* kShareMount = "/mnt";
-
-std::string Lower(std::string s) {
-  for (char& c : s) {
-    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
-  }
-  return s;
-}
 
 double SecondsSince(Clock::time_point t) {
   return std::chrono::duration<double>(Clock::now() - t).count();
@@ -84,9 +77,9 @@ std::string ShareNameProblem(const std::string& name, const std::set<std::string
   }
   static const char* const kReserved[] = {"global", "homes", "printers", "print$", "ipc$"};
   for (const char* r : kReserved) {
-    if (Lower(name) == r) return "name kept by the SMB server";
+    if (base::LowerAscii(name) == r) return "name kept by the SMB server";
   }
-  if (taken.count(Lower(name))) return "same name as an earlier share";
+  if (taken.count(base::LowerAscii(name))) return "same name as an earlier share";
   return "";
 }
 
@@ -437,7 +430,7 @@ SmbSetup BuildSmbSetup(const fabric::Device& device, const std::string& address,
     const fabric::ShareAccess* access = i < device.shareAccess.size() ? &device.shareAccess[i] : nullptr;
     std::string user;
     if (problem.empty() && access && access->credentialsRequired) {
-      user = Lower(access->user);
+      user = base::LowerAscii(access->user);
       if (!ValidAccountName(user)) {
         problem = "user \"" + access->user + "\" cannot be an account";
       } else if (access->password.empty() ||
@@ -457,7 +450,7 @@ SmbSetup BuildSmbSetup(const fabric::Device& device, const std::string& address,
       setup.skipped.push_back("share \"" + name + "\" not served: " + problem);
       continue;
     }
-    taken.insert(Lower(name));
+    taken.insert(base::LowerAscii(name));
     c << "[" << name << "]\n"
       << "path = " << kShareMount << "/s" << i << "\n"
       << "read only = no\nforce user = " << kShareAccount << "\nbrowseable = yes\n";
@@ -623,7 +616,7 @@ bool DeviceServers::StartPortal() {
     // Made sparse at the target's size when missing; kept otherwise, so data stay on the device.
     std::string fileProblem;
     const bool sized = t.sizeBytes > 0 && PrepareDiskFile(settings_.diskFolder, name, t.sizeBytes, &fileProblem);
-    const bool chap = Lower(t.auth) == "chap";
+    const bool chap = t.AsksForChap();
     std::string problem;
     if (!sized) {
       problem = "no backing file: " + (fileProblem.empty() ? file : fileProblem);

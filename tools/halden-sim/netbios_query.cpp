@@ -2,15 +2,14 @@
 
 #include "netbios_query.h"
 
-#include <cctype>
+#include "base/ascii_case.h"
 
 namespace sw::sim {
 
 std::vector<std::uint8_t> NameQuery(const std::string& name, std::uint16_t transaction) {
   std::vector<std::uint8_t> q = {static_cast<std::uint8_t>(transaction >> 8), static_cast<std::uint8_t>(transaction),
                                  0x01, 0x10, 0x00, 0x01, 0, 0, 0, 0, 0, 0, 0x20};
-  std::string padded = name.substr(0, 15);
-  for (char& c : padded) c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  std::string padded = base::UpperAscii(name.substr(0, 15));
   padded.resize(15, ' ');
   padded.push_back('\x20');
   for (char ch : padded) {

@@ -15,6 +15,7 @@
 #include "console_format_dialog.h"
 #include "secret_input.h"
 #include "state_folder.h"
+#include "base/ascii_case.h"
 #include "disk/disk_access.h"
 #include "disk/machine_state.h"
 #include "disk/partitions.h"
@@ -466,7 +467,7 @@ std::string ChooseDrivePath(const std::string& letter) {
     Say("--letter takes a drive letter such as F:");
     return std::string();
   }
-  wanted[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(wanted[0])));
+  wanted[0] = base::UpperAsciiChar(wanted[0]);
   for (const auto& item : free.items) {
     // "E:\" is free; "Q: \\SRV\SHARE\" is a mapping that Windows no longer holds, and it cannot
     // become a mount point.
