@@ -68,4 +68,10 @@ class RecordingFormatDialog : public FormatDialog {
   Shown shown_;
 };
 
+// True when the format engine's reports reach no dialog of `kind`: its format has let go of it.
+inline bool FormatReleased(FormatDialogKind kind) {
+  std::uint32_t percent = 10;
+  return !(kind == FormatDialogKind::Partition ? PartitionFormatCallback : WizardFormatCallback)(0, 0, &percent);
+}
+
 }  // namespace sw::disk

@@ -77,7 +77,6 @@ void CButtonBarCtrl::Paint() {
   const ui::Rect client = GetClientRect();
   m_lastPaint = PlanBarPaint(m_view, m_rects, disk::BarRect{client.left, client.top, client.right, client.bottom},
                              m_selected, m_mouseX, m_mouseY);
-  ++m_paints;
   Draw(m_lastPaint);
 }
 
@@ -99,12 +98,10 @@ bool CButtonBarCtrl::WindowProc(unsigned message, ui::Wparam, ui::Lparam lParam,
       TrackMouseHoverAndLeave(1);
       return true;
     case ui::kWmMouseHover:
-      m_hover = true;
       Invalidate();
       return true;
     case ui::kWmMouseLeave:
       m_mouseX = m_mouseY = -1;
-      m_hover = false;
       Invalidate();
       return true;
     case ui::kWmLButtonDown:
@@ -115,7 +112,6 @@ bool CButtonBarCtrl::WindowProc(unsigned message, ui::Wparam, ui::Lparam lParam,
       return true;
     case ui::kWmLButtonUp:
     case ui::kWmRButtonUp:
-      m_pressed = 0;
       return true;
     default:
       return false;

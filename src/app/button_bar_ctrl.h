@@ -69,10 +69,8 @@ class CButtonBarCtrl : public ui::CWnd {
   int Selected() const { return m_selected; }
   const disk::DiskLayoutView& Segments() const { return m_view; }
   const std::vector<disk::BarRect>& SegmentRects() const { return m_rects; }
-  bool Hovering() const { return m_hover; }
   // What the last WM_PAINT drew.
   const BarPaint& LastPaint() const { return m_lastPaint; }
-  int PaintCount() const { return m_paints; }
 
   bool WindowProc(unsigned message, ui::Wparam wParam, ui::Lparam lParam, ui::Lresult& result) override;
 
@@ -87,14 +85,10 @@ class CButtonBarCtrl : public ui::CWnd {
 
   disk::DiskLayoutView m_view;
   std::vector<disk::BarRect> m_rects;
-  ui::NativeHandle m_font15 = nullptr;
   ui::NativeHandle m_font13 = nullptr;
   int m_mouseX = -1, m_mouseY = -1;
-  bool m_hover = false;
   int m_selected = -1;
-  int m_pressed = 0;
   BarPaint m_lastPaint;
-  int m_paints = 0;
 };
 
 }  // namespace sw::app

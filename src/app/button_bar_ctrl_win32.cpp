@@ -50,14 +50,12 @@ HFONT Arial(int height) {
 }  // namespace
 
 void CButtonBarCtrl::CreateFonts() {
-  m_font15 = Arial(15);
   m_font13 = Arial(13);
 }
 
 void CButtonBarCtrl::DestroyFonts() {
-  if (m_font15) ::DeleteObject(static_cast<HGDIOBJ>(m_font15));
   if (m_font13) ::DeleteObject(static_cast<HGDIOBJ>(m_font13));
-  m_font15 = m_font13 = nullptr;
+  m_font13 = nullptr;
 }
 
 void CButtonBarCtrl::Draw(const BarPaint& plan) {

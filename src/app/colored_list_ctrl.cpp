@@ -2,23 +2,13 @@
 
 namespace sw::app {
 
-void CColoredListCtrl::SetMarked(int row, bool marked) {
-  if (row < 0) return;
-  if (static_cast<std::size_t>(row) >= m_marked.size()) m_marked.resize(static_cast<std::size_t>(row) + 1, false);
-  m_marked[static_cast<std::size_t>(row)] = marked;
-}
-
 void CColoredListCtrl::ClearOverrides() {
   m_backgrounds.clear();
   m_texts.clear();
-  m_marked.clear();
 }
 
 CColoredListCtrl::RowColours CColoredListCtrl::ColoursOf(int row) const {
   RowColours colours{row % 2 == 0 ? m_evenBackground : m_oddBackground, m_normalText};
-  if (row >= 0 && static_cast<std::size_t>(row) < m_marked.size() && m_marked[static_cast<std::size_t>(row)]) {
-    colours.text = m_markedText;
-  }
   for (auto it = m_backgrounds.rbegin(); it != m_backgrounds.rend(); ++it) {
     if (it->first == row) {
       colours.background = it->second;

@@ -1,8 +1,8 @@
 #pragma once
 // CColoredListCtrl: a list view with per-row colours. Rows alternate between two backgrounds;
-// marked rows take the marked text colour; (row, colour) overrides win over both, the latest
-// entry for a row first. Colours are applied through custom draw, and the background erase
-// paints the alternating bands (colored_list_ctrl_win32.cpp; the headless backend records them).
+// (row, colour) overrides win, the latest entry for a row first. Colours are applied through
+// custom draw, and the background erase paints the alternating bands (colored_list_ctrl_win32.cpp;
+// the headless backend records them).
 
 #include <utility>
 #include <vector>
@@ -15,7 +15,6 @@ class CColoredListCtrl : public ui::CListCtrl {
  public:
   void SetEvenRowColour(ui::Colour c) { m_evenBackground = c; }
   void SetOddRowColour(ui::Colour c) { m_oddBackground = c; }
-  void SetMarked(int row, bool marked);
   void AddBackgroundOverride(int row, ui::Colour c) { m_backgrounds.emplace_back(row, c); }
   void AddTextOverride(int row, ui::Colour c) { m_texts.emplace_back(row, c); }
   void ClearOverrides();
@@ -40,8 +39,6 @@ class CColoredListCtrl : public ui::CListCtrl {
   ui::Colour m_evenBackground = ui::Rgb(255, 250, 250);
   ui::Colour m_oddBackground = ui::Rgb(255, 240, 245);
   ui::Colour m_normalText = ui::Rgb(0, 0, 0);
-  ui::Colour m_markedText = ui::Rgb(112, 128, 144);
-  std::vector<bool> m_marked;
   std::vector<std::pair<int, ui::Colour>> m_backgrounds;
   std::vector<std::pair<int, ui::Colour>> m_texts;
   std::vector<ui::Colour> m_lastBands;

@@ -151,9 +151,6 @@ bool WizardFormatCallback(int command, std::uint32_t, void* data) {
   return FormatCallback(FormatDialogKind::Wizard, command, data);
 }
 
-FormatDialog* FormatOwner(FormatDialogKind kind) { return SlotOf(kind).owner.load(); }
-bool FormatFinished(FormatDialogKind kind) { return SlotOf(kind).finished.load(); }
-
 bool StartVolumeFormat(FormatDialog& dialog, const FormatVolume& volume, const SessionDisks& sessions) {
   if (volume.volumePath.empty() || !IsLetter(volume.volumePath[0])) {
     dialog.ShowMessage(kInvalidVolumeText);

@@ -100,8 +100,5 @@ extern std::atomic<bool> WizardFormatCompleted;
 bool PartitionFormatCallback(int command, std::uint32_t subAction, void* data);
 bool WizardFormatCallback(int command, std::uint32_t subAction, void* data);
 
-// The dialog a kind's format reports to (null when none runs), and the kind's finished flag.
-FormatDialog* FormatOwner(FormatDialogKind kind);
-bool FormatFinished(FormatDialogKind kind);
 
 }  // namespace sw::disk

@@ -16,8 +16,6 @@ bool CopyText(char* out, std::size_t size, const char* text) {
   return text[n] == 0;
 }
 
-bool IsDeviceListEmpty(const DeviceList& list) { return list.count == 0; }
-
 bool AddDevice(DeviceList& list, const char* name, const char* ipAddress, const char* netmask,
                const char* gateway, const std::uint8_t deviceId[kDeviceIdSize],
                const char* dhcpState, std::int32_t interfaceIndex, bool iscsiCapable) {

@@ -46,7 +46,6 @@ struct NameList {
 using ShareNameList = NameList;
 using TargetEntryList = NameList;
 
-bool IsDeviceListEmpty(const DeviceList& list);
 // Appends a zero-filled record with the given fields. Does not look for duplicates: callers test
 // HasDevice first. Returns false (list unchanged) when the allocation fails.
 bool AddDevice(DeviceList& list, const char* name, const char* ipAddress, const char* netmask,

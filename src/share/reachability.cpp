@@ -63,12 +63,6 @@ constexpr int kPollSleeps = 2;
 
 std::int32_t ReachabilityFlag() { return FlagOf(g_probeState.load()); }
 
-void SetReachabilityFlag(std::int32_t value) {
-  std::uint64_t state = g_probeState.load();
-  while (!g_probeState.compare_exchange_weak(state, Pack(GenerationOf(state), value))) {
-  }
-}
-
 std::string ReachabilityUrl(const char* deviceAddress) {
   fabric::Ipv4Bytes bytes;
   if (!deviceAddress || !fabric::ParseDottedQuad(deviceAddress, &bytes)) return std::string();

@@ -20,7 +20,6 @@ constexpr std::int32_t kDeviceReachable = 1;
 constexpr std::int32_t kDeviceUnreachable = -1;
 
 std::int32_t ReachabilityFlag();
-void SetReachabilityFlag(std::int32_t value);
 
 // "http://ADDRESS"; "" when the address is not a dotted IPv4 address (nothing is then probed).
 std::string ReachabilityUrl(const char* deviceAddress);

@@ -34,18 +34,15 @@ class CBrush {
   bool CreateSolidBrush(Colour c);
   void DeleteObject();
   NativeHandle GetSafeHandle() const { return m_hObject; }
-  Colour GetColour() const { return m_colour; }
 
  private:
   NativeHandle m_hObject = nullptr;
-  Colour m_colour = 0;
 };
 
 class CMenu {
  public:
   explicit CMenu(NativeHandle h = nullptr) : m_hMenu(h) {}
   bool AppendMenu(unsigned flags, unsigned id = 0, const std::string& text = "");
-  int GetMenuItemCount() const;
   NativeHandle m_hMenu;
 };
 
@@ -119,7 +116,6 @@ class CWnd {
   // The vertical scroll bar: range, page and position, disabled rather than hidden when not needed.
   void SetScrollInfo(int minimum, int maximum, int page, int pos);
   int SetScrollPos(int pos);  // redrawn; the previous position
-  int GetScrollPos() const;
   // Moves the client area's contents (and the child windows) by (dx, dy) pixels.
   void ScrollWindow(int dx, int dy);
   void SetCapture();
@@ -178,8 +174,6 @@ class CComboBox : public CWnd {
  public:
   const char* ExpectedClass() const override { return "ComboBox"; }
   int AddString(const std::string& text);
-  int InsertString(int index, const std::string& text);
-  int DeleteString(int index);
   void ResetContent();
   int GetCount() const;
   int GetCurSel() const;
@@ -222,7 +216,6 @@ class CProgressCtrl : public CWnd {
   const char* ExpectedClass() const override { return "msctls_progress32"; }
   void SetRange(int lower, int upper);
   int SetPos(int pos);
-  int GetPos() const;
   Colour SetBarColor(Colour c);
   Colour SetBkColor(Colour c);
 };

@@ -100,7 +100,6 @@ CBrush::~CBrush() { DeleteObject(); }
 bool CBrush::CreateSolidBrush(Colour c) {
   DeleteObject();
   m_hObject = headless::NewResource(headless::ResourceKind::Brush, 0, c);
-  m_colour = c;
   return true;
 }
 
@@ -290,11 +289,6 @@ bool CMenu::AppendMenu(unsigned flags, unsigned id, const std::string& text) {
   return true;
 }
 
-int CMenu::GetMenuItemCount() const {
-  Window* w = W(m_hMenu);
-  return w ? static_cast<int>(w->systemMenu.size()) : -1;
-}
-
 int CButton::GetCheck() const {
   Window* w = W(m_hWnd);
   return w ? w->check : 0;
@@ -316,23 +310,6 @@ int CComboBox::AddString(const std::string& text) {
   }
   w->items.push_back(text);
   return static_cast<int>(w->items.size()) - 1;
-}
-
-int CComboBox::InsertString(int index, const std::string& text) {
-  Window* w = W(m_hWnd);
-  if (!w) return -1;
-  if (index < 0 || index > static_cast<int>(w->items.size())) index = static_cast<int>(w->items.size());
-  w->items.insert(w->items.begin() + index, text);
-  return index;
-}
-
-int CComboBox::DeleteString(int index) {
-  Window* w = W(m_hWnd);
-  if (!w || index < 0 || index >= static_cast<int>(w->items.size())) return -1;
-  w->items.erase(w->items.begin() + index);
-  if (w->curSel == index) w->curSel = -1;
-  else if (w->curSel > index) --w->curSel;
-  return static_cast<int>(w->items.size());
 }
 
 void CComboBox::ResetContent() {
@@ -512,11 +489,6 @@ int CProgressCtrl::SetPos(int pos) {
   return old;
 }
 
-int CProgressCtrl::GetPos() const {
-  Window* w = W(m_hWnd);
-  return w ? w->pos : 0;
-}
-
 Colour CProgressCtrl::SetBarColor(Colour c) {
   Window* w = W(m_hWnd);
   if (!w) return 0;
@@ -597,11 +569,6 @@ int CWnd::SetScrollPos(int pos) {
   const int last = std::max(w->scrollMin, w->scrollMax - std::max(0, w->scrollPage - 1));
   w->scrollPos = std::clamp(pos, w->scrollMin, last);
   return old;
-}
-
-int CWnd::GetScrollPos() const {
-  Window* w = W(m_hWnd);
-  return w ? w->scrollPos : 0;
 }
 
 void CWnd::ScrollWindow(int dx, int dy) {

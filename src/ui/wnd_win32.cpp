@@ -45,7 +45,6 @@ CBrush::~CBrush() { DeleteObject(); }
 bool CBrush::CreateSolidBrush(Colour c) {
   DeleteObject();
   m_hObject = ::CreateSolidBrush(c);
-  m_colour = c;
   return m_hObject != nullptr;
 }
 
@@ -162,7 +161,6 @@ bool CMenu::AppendMenu(unsigned flags, unsigned id, const std::string& text) {
   return ::AppendMenuA(static_cast<HMENU>(m_hMenu), flags, id, (flags & MF_SEPARATOR) ? nullptr : text.c_str()) != FALSE;
 }
 
-int CMenu::GetMenuItemCount() const { return ::GetMenuItemCount(static_cast<HMENU>(m_hMenu)); }
 
 int CButton::GetCheck() const { return static_cast<int>(::SendMessageA(H(m_hWnd), BM_GETCHECK, 0, 0)); }
 void CButton::SetCheck(int check) { ::SendMessageA(H(m_hWnd), BM_SETCHECK, static_cast<WPARAM>(check), 0); }
@@ -171,13 +169,6 @@ void CEdit::LimitText(int maxChars) { ::SendMessageA(H(m_hWnd), EM_LIMITTEXT, st
 
 int CComboBox::AddString(const std::string& text) {
   return static_cast<int>(::SendMessageA(H(m_hWnd), CB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str())));
-}
-int CComboBox::InsertString(int index, const std::string& text) {
-  return static_cast<int>(
-      ::SendMessageA(H(m_hWnd), CB_INSERTSTRING, static_cast<WPARAM>(index), reinterpret_cast<LPARAM>(text.c_str())));
-}
-int CComboBox::DeleteString(int index) {
-  return static_cast<int>(::SendMessageA(H(m_hWnd), CB_DELETESTRING, static_cast<WPARAM>(index), 0));
 }
 void CComboBox::ResetContent() { ::SendMessageA(H(m_hWnd), CB_RESETCONTENT, 0, 0); }
 int CComboBox::GetCount() const { return static_cast<int>(::SendMessageA(H(m_hWnd), CB_GETCOUNT, 0, 0)); }
@@ -277,7 +268,6 @@ void CIPAddressCtrl::SetFieldFocus(int field) { ::SendMessageA(H(m_hWnd), IPM_SE
 
 void CProgressCtrl::SetRange(int lower, int upper) { ::SendMessageA(H(m_hWnd), PBM_SETRANGE32, lower, upper); }
 int CProgressCtrl::SetPos(int pos) { return static_cast<int>(::SendMessageA(H(m_hWnd), PBM_SETPOS, pos, 0)); }
-int CProgressCtrl::GetPos() const { return static_cast<int>(::SendMessageA(H(m_hWnd), PBM_GETPOS, 0, 0)); }
 Colour CProgressCtrl::SetBarColor(Colour c) {
   return static_cast<Colour>(::SendMessageA(H(m_hWnd), PBM_SETBARCOLOR, 0, static_cast<LPARAM>(c)));
 }
@@ -376,7 +366,6 @@ void CWnd::SetScrollInfo(int minimum, int maximum, int page, int pos) {
 }
 
 int CWnd::SetScrollPos(int pos) { return ::SetScrollPos(H(m_hWnd), SB_VERT, pos, TRUE); }
-int CWnd::GetScrollPos() const { return ::GetScrollPos(H(m_hWnd), SB_VERT); }
 void CWnd::ScrollWindow(int dx, int dy) { ::ScrollWindow(H(m_hWnd), dx, dy, nullptr, nullptr); }
 void CWnd::SetCapture() { ::SetCapture(H(m_hWnd)); }
 void CWnd::ReleaseCapture() { ::ReleaseCapture(); }

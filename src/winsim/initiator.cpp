@@ -310,14 +310,6 @@ std::vector<SessionDisk> Initiator::SessionDisks() const {
   return disks;
 }
 
-bool Initiator::SessionHasDisk(int diskNumber) const {
-  auto lock = m_.Lock();
-  for (const Session& s : m_state.sessions) {
-    if (s.disk == diskNumber) return true;
-  }
-  return false;
-}
-
 void Initiator::SetInitiatorNames(const std::vector<std::string>& names) {
   auto lock = m_.Lock();
   m_state.initiatorNames = names;

@@ -88,7 +88,6 @@ class Initiator {
   // is not running, the address is empty, or no iSCSI device answers there.
   std::int32_t AddSendTargetPortal(const std::string& address);
   std::vector<SessionDisk> SessionDisks() const;
-  bool SessionHasDisk(int diskNumber) const;
 
   void SetInitiatorNames(const std::vector<std::string>& names);
   // The folder of the disk images; empty: the settings' SEEKWELL_SIM_DISKS, else the fallback

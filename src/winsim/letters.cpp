@@ -140,12 +140,6 @@ std::uint32_t Letters::DriveType(const std::string& root) const {
   return m_types[index];
 }
 
-void Letters::SetDriveType(char letter, std::uint32_t type) {
-  auto lock = m_.Lock();
-  const int i = LetterIndex(letter);
-  if (i >= 0) m_types[i] = type;
-}
-
 void Letters::ClearDriveTypes() {
   auto lock = m_.Lock();
   for (auto& t : m_types) t = kDriveNoRootDir;

@@ -50,7 +50,6 @@ class Letters {
   // GetDriveType on "Q:" or "Q:\" (anything else: no root directory).
   std::uint32_t DriveType(const std::string& root) const;
 
-  void SetDriveType(char letter, std::uint32_t type);
   void ClearDriveTypes();  // every letter without a root directory
   // A connection made outside the program (or "" to remove one).
   void SetConnection(char letter, const std::string& remoteName);

@@ -67,11 +67,6 @@ void Files::Reset() {
   m_paths.clear();
 }
 
-void Files::SetModuleFileName(const std::string& path) {
-  auto lock = m_.Lock();
-  m_modulePath = path;
-}
-
 std::string Files::ModuleFileName() const {
   auto lock = m_.Lock();
   return m_modulePath;

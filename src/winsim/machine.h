@@ -56,7 +56,6 @@ class Files {
  public:
   explicit Files(Machine& machine) : m_(machine) {}
   void Reset();  // the default program path, no files
-  void SetModuleFileName(const std::string& path);  // empty: the path cannot be read
   std::string ModuleFileName() const;
   void Place(const std::string& path);
   void Remove(const std::string& path);

@@ -211,7 +211,6 @@ std::uint32_t WriteDiskLayout(const ByteReader& read, const ByteWriter& write, s
   };
   std::vector<Record> records(groups);
   std::uint64_t extStart = 0;
-  bool haveExtended = false;
   for (std::size_t g = 0; g < groups; ++g) {
     Record& r = records[g];
     if (g > 0) {
@@ -226,10 +225,7 @@ std::uint32_t WriteDiskLayout(const ByteReader& read, const ByteWriter& write, s
       }
       if (pointer == nullptr) return kErrorInvalidParameter;
       r.lba = static_cast<std::uint64_t>(pointer->start) / sectorSize;
-      if (g == 1) {
-        extStart = r.lba;
-        haveExtended = true;
-      }
+      if (g == 1) extStart = r.lba;
     }
     for (int i = 0; i < 4; ++i) {
       const LayoutEntry& e = layout.entries[g * 4 + i];
@@ -244,16 +240,19 @@ std::uint32_t WriteDiskLayout(const ByteReader& read, const ByteWriter& write, s
       raw.count = static_cast<std::uint32_t>(static_cast<std::uint64_t>(e.length) / sectorSize);
     }
   }
-  // An extended partition whose chain the layout does not go on with gets an empty EBR.
+  // An extended partition whose chain the layout does not go on with gets an empty EBR, unless the
+  // link points back at a record of the chain (a looping chain read up to the loop): that record is
+  // written with its own entries and must not be emptied.
   const Record& last = records.back();
   for (const RawEntry& raw : last.entries) {
     if (!IsContainerType(raw.type)) continue;
     Record empty;
     empty.lba = (groups == 1 ? 0 : extStart) + raw.lba;
-    records.push_back(empty);
+    bool inChain = false;
+    for (const Record& r : records) inChain = inChain || r.lba == empty.lba;
+    if (!inChain) records.push_back(empty);
     break;
   }
-  (void)haveExtended;
 
   for (std::size_t k = 0; k < records.size(); ++k) {
     const Record& r = records[k];

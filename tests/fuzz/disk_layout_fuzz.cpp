@@ -1,14 +1,12 @@
-// Any bytes a disk driver or an image may hand back: layout buffers of both call sets, geometry
-// and a sector 0, on through the region computation, the diagnostic rows and the bar.
+// Any bytes a disk driver may hand back: layout buffers of both call sets and the geometry, on
+// through the region computation, the diagnostic rows and the bar.
 
 #include <cstddef>
 #include <cstdint>
-#include <cstring>
 
 #include "disk/bar_geometry.h"
 #include "disk/disk_layout.h"
 #include "disk/disk_structures.h"
-#include "disk/mbr_sector.h"
 
 using namespace sw::disk;
 
@@ -30,10 +28,5 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     for (const auto& rect : LayoutBarSegments(view, BarRect{0, 0, 415, 80})) (void)rect;
     for (int i = 0; i < view.count; ++i) BarSegmentText(view.segments[i]);
   }
-  std::uint8_t sector[kMbrSectorSize] = {};
-  std::memcpy(sector, data, size < sizeof sector ? size : sizeof sector);
-  MbrSector mbr = ParseMbrSector(sector);
-  ClassifySector(mbr);
-  WriteMbrSector(sector, mbr.diskSignature, mbr.entries, 255, 63);
   return 0;
 }

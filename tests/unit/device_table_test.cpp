@@ -26,7 +26,7 @@ int Walk(const DeviceList& list) {
 
 TEST(DeviceTable, KeepsArrivalOrderAndConsistentHeader) {
   DeviceList list;
-  EXPECT_TRUE(IsDeviceListEmpty(list));
+  EXPECT_EQ(list.count, 0);
   Add(list, "first", "10.0.0.5");
   Add(list, "second", "10.0.0.6");
   Add(list, "third", "10.0.0.7");

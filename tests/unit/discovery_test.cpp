@@ -88,7 +88,7 @@ TEST_F(Discovery, PassSendsTwoDiscoversAndPollsFortyEightTimes) {
   EXPECT_EQ(port.waits, 48);
   EXPECT_EQ(port.totalWaitMs, 480);
   EXPECT_EQ(port.totalPauseMs, 2 * 50 + 47 * 20) << "no pause after the last poll";
-  EXPECT_TRUE(IsDeviceListEmpty(state.deviceList));
+  EXPECT_EQ(state.deviceList.count, 0);
   EXPECT_EQ(state.deviceList.head, nullptr);
   EXPECT_EQ(state.deviceList.tail, nullptr);
 }
@@ -184,7 +184,7 @@ TEST(DiscoveryStartup, UnresolvableHostGivesNoInterfaceAndSilentEmptyPasses) {
   EXPECT_TRUE(port.sent.empty());
   EXPECT_EQ(report.polls, 0);
   EXPECT_EQ(port.totalPauseMs, 0);
-  EXPECT_TRUE(IsDeviceListEmpty(state.deviceList));
+  EXPECT_EQ(state.deviceList.count, 0);
   CloseDeviceSockets(state, port);
   EXPECT_EQ(port.closed, 0);
   EXPECT_EQ(port.cleanups, 1);

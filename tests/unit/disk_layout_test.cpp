@@ -6,7 +6,7 @@
 
 #include "disk/disk_layout.h"
 #include "disk/disk_structures.h"
-#include "disk/mbr_sector.h"
+#include "mbr_sector.h"
 #include "disk/partitions.h"
 
 namespace sw::disk {

@@ -49,7 +49,7 @@ TEST_F(VolumeFormatTest, RefusedVolumesStartNoWorker) {
     EXPECT_FALSE(StartVolumeFormat(dialog, c.volume, sessions_)) << c.volume.volumePath;
     EXPECT_FALSE(dialog.Format().worker.joinable());
     EXPECT_EQ(c.events, dialog.AfterWorker().events);
-    EXPECT_EQ(nullptr, FormatOwner(FormatDialogKind::Partition));
+    EXPECT_TRUE(FormatReleased(FormatDialogKind::Partition));
   }
 }
 
@@ -67,8 +67,7 @@ TEST_F(VolumeFormatTest, FailedFormatLeavesTheDialogOpenWithButtonsEnabled) {
     EXPECT_EQ(kFormatFailedText, shown.status);
     EXPECT_TRUE(shown.okEnabled && shown.cancelEnabled);
     EXPECT_FALSE(shown.closed);
-    EXPECT_EQ(nullptr, FormatOwner(kind));
-    EXPECT_TRUE(FormatFinished(kind));
+    EXPECT_TRUE(FormatReleased(kind));
     EXPECT_EQ(std::u16string(u"E:\\"), std::u16string(dialog.Format().driveRoot));
     const bool partition = kind == FormatDialogKind::Partition;
     EXPECT_EQ(!partition, NoFormatCompletedYet.load());
@@ -97,7 +96,7 @@ TEST_F(VolumeFormatTest, MissingFormatLibraryLeavesAWayOut) {
       EXPECT_TRUE(shown.cancelEnabled);
       EXPECT_FALSE(shown.okEnabled || shown.closed);
       EXPECT_LE(0, shown.IndexOf(std::string("error ") + kFormatNotStartedText));
-      EXPECT_EQ(nullptr, FormatOwner(kind));
+      EXPECT_TRUE(FormatReleased(kind));
       EXPECT_TRUE(NoFormatCompletedYet.load());
       EXPECT_FALSE(WizardFormatCompleted.load());
     }

@@ -15,7 +15,7 @@
 
 #include "simulated_machine.h"
 #include "disk/format_tools.h"
-#include "disk/mbr_sector.h"
+#include "mbr_sector.h"
 #include "disk/partitions.h"
 #include "disk/volume_format.h"
 #include "host/clock.h"

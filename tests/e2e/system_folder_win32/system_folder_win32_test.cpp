@@ -20,7 +20,7 @@
 #include "base/system_library.h"
 #include "disk/format_engine.h"
 #include "disk/format_tools.h"
-#include "disk/mbr_sector.h"
+#include "mbr_sector.h"
 #include "disk/partitions.h"
 #include "disk/volume_format.h"
 #include "host/clock.h"

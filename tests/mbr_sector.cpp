@@ -1,6 +1,6 @@
 // Master boot record bytes.
 
-#include "disk/mbr_sector.h"
+#include "mbr_sector.h"
 
 #include "disk/disk_structures.h"
 

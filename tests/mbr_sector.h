@@ -1,7 +1,7 @@
 #pragma once
-// The on-disk master boot record: the four primary entries at 446, the disk signature at 440 and
-// the 0x55AA marker at 510, with CHS addresses for the geometry Windows reports. The simulated disks
-// store exactly these bytes, so independent tools read what the program wrote.
+// The on-disk master boot record, for tests that make disk images by hand: the four primary entries
+// at 446, the disk signature at 440 and the 0x55AA marker at 510, with CHS addresses for the
+// geometry Windows reports.
 
 #include <cstdint>
 
