@@ -13,15 +13,6 @@ namespace sw::cli {
 
 namespace {
 
-std::optional<std::string> ReadLine() {
-  std::string line;
-  int c;
-  while ((c = std::fgetc(stdin)) != EOF && c != '\n') line.push_back(static_cast<char>(c));
-  if (c == EOF && line.empty()) return std::nullopt;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
-}
-
 termios g_saved{};
 
 // Ctrl-C (or a TERM) while the echo is off must not leave the terminal silent.
@@ -49,7 +40,7 @@ std::optional<std::string> PromptSecret(const std::string& prompt) {
     quiet.c_lflag |= ECHONL;
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &quiet);
   }
-  std::optional<std::string> line = ReadLine();
+  std::optional<std::string> line = ReadSecretLine();
   if (terminal) {
     tcsetattr(STDIN_FILENO, TCSAFLUSH, &g_saved);
     sigaction(SIGINT, &oldInt, nullptr);
@@ -57,7 +48,5 @@ std::optional<std::string> PromptSecret(const std::string& prompt) {
   }
   return line;
 }
-
-std::optional<std::string> ReadSecretLine() { return ReadLine(); }
 
 }  // namespace sw::cli

@@ -10,19 +10,6 @@
 
 namespace sw::cli {
 
-namespace {
-
-std::optional<std::string> ReadLine() {
-  std::string line;
-  int c;
-  while ((c = std::fgetc(stdin)) != EOF && c != '\n') line.push_back(static_cast<char>(c));
-  if (c == EOF && line.empty()) return std::nullopt;
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
-}
-
-}  // namespace
-
 bool InputIsInteractive() {
   DWORD mode = 0;
   return GetConsoleMode(GetStdHandle(STD_INPUT_HANDLE), &mode) != 0;
@@ -35,14 +22,12 @@ std::optional<std::string> PromptSecret(const std::string& prompt) {
   DWORD saved = 0;
   const bool console = GetConsoleMode(input, &saved) != 0;
   if (console) SetConsoleMode(input, saved & ~static_cast<DWORD>(ENABLE_ECHO_INPUT));
-  std::optional<std::string> line = ReadLine();
+  std::optional<std::string> line = ReadSecretLine();
   if (console) {
     SetConsoleMode(input, saved);
     std::fputc('\n', stderr);
   }
   return line;
 }
-
-std::optional<std::string> ReadSecretLine() { return ReadLine(); }
 
 }  // namespace sw::cli
