@@ -488,6 +488,7 @@ TEST_F(DiskImageTest, ATableLessDiskWithAFileSystemIsAskedAbout) {
   UseDisks({{2, ext4, kDiskSize, false}, {3, swap, kDiskSize, false}});
   const SessionDisks sessions(std::vector<std::int32_t>{2, 3});
   const std::string before = ReadFile(ext4);
+  Show("whole-disk ext4, before", ext4);
   const WizardEraseCheck check = CheckWizardErase(2, {});
   EXPECT_TRUE(check.wouldErase);
   EXPECT_NE(std::string::npos, check.question.find("Disk 2 has no partition table, but it is not empty: it holds an "
@@ -502,6 +503,7 @@ TEST_F(DiskImageTest, ATableLessDiskWithAFileSystemIsAskedAbout) {
   EXPECT_EQ(0, no.asked);
   ASSERT_EQ(1u, no.questions.size());
   EXPECT_NE(std::string::npos, no.questions[0].find("ext4"));
+  Show("whole-disk ext4, after the question was answered No", ext4);
   EXPECT_EQ(ReadFile(ext4), before);
 }
 
