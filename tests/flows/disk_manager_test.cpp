@@ -311,6 +311,33 @@ TEST_F(DiskManagerFlow, DeleteAsksFirstAndNoChangesNothing) {
   EXPECT_EQ(std::string::npos, Shell("sfdisk --dump '" + image + "' 2>&1").find("start="));
 }
 
+// The disk rewritten by another program while the context menu is open (a new signature: another
+// disk now): the confirmed Delete writes nothing, says so, and the manager stays as it is instead of
+// reopening as if something had changed.
+TEST_F(DiskManagerFlow, DeleteThatWroteNothingLeavesTheManagerOpen) {
+  const std::string image = Login(1);
+  PartitionNtfs(image);
+  bool reopened = false;
+  Open([&](CDiskMgrDlg& d) {
+    PressSegment(d, 0, ui::kWmRButtonDown);  // the menu, then nothing chosen yet
+    int status = -1;
+    Shell("sfdisk -q --disk-id '" + image + "' 0x5EC0DD1E >/dev/null 2>&1", &status);
+    ASSERT_EQ(0, status);
+    const std::string before = FileBytes(image);
+    hl::QueueMessageBoxAnswer(ui::kIdYes);
+    hl::ScriptModal(IDD_DISK_MANAGER, [&](ui::CDialog& fresh) {
+      reopened = true;
+      hl::CloseBox(fresh);
+    });
+    hl::SendUserMessage(d, 0, ui::kWmCommand, ID_DISK_DELETE, 0);
+    ASSERT_EQ(2u, hl::MessageBoxes().size());
+    EXPECT_NE(std::string::npos, hl::MessageBoxes()[1].text.find("another disk now")) << hl::MessageBoxes()[1].text;
+    EXPECT_FALSE(d.HasEnded());
+    EXPECT_TRUE(FileBytes(image) == before);
+  });
+  EXPECT_FALSE(reopened);
+}
+
 // A volume without a letter: UnMount runs the persistent-device removal with "*" and, as no
 // letter went, does not reopen; Mount gives it the letter chosen in the drive selection.
 TEST_F(DiskManagerFlow, UnmountWithoutLetterStaysAndMountGivesOne) {
