@@ -338,7 +338,13 @@ TEST_F(PartitionRoadsTest, PropertyRandomRoadsKeepTheTableValidAndOtherBytesUnto
   const auto started = std::chrono::steady_clock::now();
   for (int step = 0; step < steps; ++step) {
     SCOPED_TRACE("step " + std::to_string(step));
-    if (step > 0 && rng() % 4 == 0) UseWindows(rng() % 2 == 0 ? "2000" : "win7");
+    if (step > 0 && rng() % 4 == 0) {
+      // The Windows XP and later calls report a disk without a table as not handled (only the
+      // legacy calls offer to initialise it): they come in once the road has given it one.
+      const bool legacy = rng() % 2 == 0;
+      winsim::DiskLayout table;
+      if (legacy || (machine.disks.Table(disk_, table) && table.style == winsim::kStyleMbr)) UseWindows(legacy ? "2000" : "win7");
+    }
     const DiskLayoutRead layoutRead = ReadDiskRegions(disk_);
     const std::vector<DiskRegion>& regions = layoutRead.regions;
     const std::vector<VolumeRecord> volumes = VolumesOfDisk();
