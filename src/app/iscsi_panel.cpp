@@ -330,10 +330,7 @@ void IscsiPanel::StartInitiatorRefresh() {
       std::lock_guard<std::mutex> lock(announced->mutex);
       announced->devices[process] = device;
     }
-    ui::CWnd target;
-    target.Attach(window);
-    target.PostMessage(message, 0, reinterpret_cast<ui::Lparam>(process));
-    target.Detach();
+    ui::PostMessageTo(window, message, 0, reinterpret_cast<ui::Lparam>(process));
   });
 }
 

@@ -51,6 +51,11 @@ class CMenu {
 // procedure handles what the object declines. False when the class exists already.
 bool RegisterControlClass(const char* className);
 
+// Posts to the window `hwnd` from any thread, as PostMessage does: a worker thread may announce
+// something to a dialog that is closing meanwhile (the post then goes nowhere). False when it could
+// not be posted.
+bool PostMessageTo(NativeHandle hwnd, unsigned message, Wparam wParam = 0, Lparam lParam = 0);
+
 class CWnd;
 
 // One sub-menu of a menu resource shown as a context menu; the chosen command reaches the owner

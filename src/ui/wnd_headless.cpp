@@ -215,8 +215,13 @@ Lresult CWnd::SendMessage(unsigned message, Wparam wParam, Lparam lParam) {
 }
 
 bool CWnd::PostMessage(unsigned message, Wparam wParam, Lparam lParam) {
-  headless::Post(m_hWnd, message, wParam, lParam);
-  return m_hWnd != nullptr;
+  return PostMessageTo(m_hWnd, message, wParam, lParam);
+}
+
+// Only the posted queue, under its own lock: the window table belongs to the UI thread.
+bool PostMessageTo(NativeHandle hwnd, unsigned message, Wparam wParam, Lparam lParam) {
+  headless::Post(hwnd, message, wParam, lParam);
+  return hwnd != nullptr;
 }
 
 void CWnd::SetIcon(NativeHandle icon, bool big) {

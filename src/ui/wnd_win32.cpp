@@ -110,6 +110,10 @@ bool CWnd::PostMessage(unsigned message, Wparam wParam, Lparam lParam) {
   return ::PostMessageA(H(m_hWnd), message, wParam, lParam) != FALSE;
 }
 
+bool PostMessageTo(NativeHandle hwnd, unsigned message, Wparam wParam, Lparam lParam) {
+  return ::PostMessageA(H(hwnd), message, wParam, lParam) != FALSE;
+}
+
 void CWnd::SetIcon(NativeHandle icon, bool big) {
   ::SendMessageA(H(m_hWnd), WM_SETICON, big ? ICON_BIG : ICON_SMALL, reinterpret_cast<LPARAM>(icon));
 }
